@@ -1,0 +1,115 @@
+// Scope-bound owners for platform resources. Each holds one resource and
+// gives it back when it goes out of scope, on every way out, unwinding
+// included. They are move-only and hide nothing else.
+#pragma once
+
+#include <utility>
+
+#include "shell/com.h"
+#include "shell/item_id_list.h"
+
+namespace corvane {
+
+// A COM interface pointer, released once when the owner lets go of it.
+template <typename T>
+class com_ptr {
+ public:
+  com_ptr() = default;
+  explicit com_ptr(T* pointer) : pointer_(pointer) {}
+  com_ptr(const com_ptr&) = delete;
+  com_ptr& operator=(const com_ptr&) = delete;
+  com_ptr(com_ptr&& other) noexcept : pointer_(std::exchange(other.pointer_, nullptr)) {}
+  com_ptr& operator=(com_ptr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      pointer_ = std::exchange(other.pointer_, nullptr);
+    }
+    return *this;
+  }
+  ~com_ptr() { reset(); }
+
+  T* get() const { return pointer_; }
+  T* operator->() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+
+  // Releases the interface now; the owner is empty afterwards.
+  void reset() {
+    if (T* pointer = std::exchange(pointer_, nullptr)) pointer->Release();
+  }
+  // For out-parameters: releases what is held and returns the slot to fill.
+  T** put() {
+    reset();
+    return &pointer_;
+  }
+  void** put_void() { return reinterpret_cast<void**>(put()); }
+
+ private:
+  T* pointer_ = nullptr;
+};
+
+// A resource handle freed by Free when the owner lets go of it; Free is
+// called only for a non-null handle.
+template <typename T, void (*Free)(T)>
+class unique_any {
+ public:
+  unique_any() = default;
+  explicit unique_any(T value) : value_(value) {}
+  unique_any(const unique_any&) = delete;
+  unique_any& operator=(const unique_any&) = delete;
+  unique_any(unique_any&& other) noexcept : value_(std::exchange(other.value_, T{})) {}
+  unique_any& operator=(unique_any&& other) noexcept {
+    if (this != &other) {
+      reset();
+      value_ = std::exchange(other.value_, T{});
+    }
+    return *this;
+  }
+  ~unique_any() { reset(); }
+
+  T get() const { return value_; }
+  explicit operator bool() const { return value_ != T{}; }
+
+  void reset(T value = T{}) {
+    if (T old = std::exchange(value_, value); old != T{}) Free(old);
+  }
+  T* put() {
+    reset();
+    return &value_;
+  }
+  T release() { return std::exchange(value_, T{}); }
+
+ private:
+  T value_{};
+};
+
+namespace owner_detail {
+inline void FreeIdList(PIDLIST_ABSOLUTE list) { ILFree(list); }
+template <typename T>
+void FreeTaskMemory(T* block) {
+  CoTaskMemFree(block);
+}
+}  // namespace owner_detail
+
+// An item-ID list from ILCreateFromPathW, freed with ILFree.
+using unique_idlist = unique_any<PIDLIST_ABSOLUTE, owner_detail::FreeIdList>;
+
+// A block of COM task memory, freed with CoTaskMemFree.
+template <typename T>
+using unique_cotaskmem = unique_any<T*, owner_detail::FreeTaskMemory<T>>;
+
+// Calls CoUninitialize when it goes out of scope, if CoInitialize succeeded.
+class unique_couninitialize_call {
+ public:
+  explicit unique_couninitialize_call(HRESULT coInitializeResult)
+      : active_(SUCCEEDED(coInitializeResult)) {}
+  unique_couninitialize_call(const unique_couninitialize_call&) = delete;
+  unique_couninitialize_call& operator=(const unique_couninitialize_call&) = delete;
+  ~unique_couninitialize_call() {
+    if (active_) CoUninitialize();
+  }
+
+ private:
+  bool active_;
+};
+
+}  // namespace corvane

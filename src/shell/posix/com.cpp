@@ -1,0 +1,53 @@
+// The stand-in's COM runtime: a per-thread apartment count, a small class
+// table, and task memory.
+#include <cstdlib>
+#include <cstring>
+
+#include "shell/pinned_list.h"
+#include "shell/posix/classes.h"
+#include "shell/posix/com.h"
+
+const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+
+namespace {
+
+// How many times this thread has initialised COM without uninitialising.
+thread_local int apartmentDepth = 0;
+
+struct ClassEntry {
+  const CLSID* classId;
+  HRESULT (*create)(REFIID riid, void** object);
+};
+
+const ClassEntry kClasses[] = {
+    {&PinnedListClassId, corvane::posix::CreatePinnedList},
+};
+
+}  // namespace
+
+HRESULT CoInitialize(LPVOID) { return apartmentDepth++ == 0 ? S_OK : S_FALSE; }
+
+void CoUninitialize() {
+  if (apartmentDepth > 0) --apartmentDepth;
+}
+
+HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
+                         LPVOID* ppv) {
+  if (ppv == nullptr) return E_POINTER;
+  *ppv = nullptr;
+  if (apartmentDepth == 0) return CO_E_NOTINITIALIZED;
+  for (const ClassEntry& entry : kClasses) {
+    if (*entry.classId != rclsid) continue;
+    // Every class here is an in-process server.
+    if ((dwClsContext & CLSCTX_INPROC_SERVER) == 0) return REGDB_E_CLASSNOTREG;
+    if (pUnkOuter != nullptr) return CLASS_E_NOAGGREGATION;
+    return entry.create(riid, ppv);
+  }
+  return REGDB_E_CLASSNOTREG;
+}
+
+LPVOID CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb == 0 ? 1 : cb); }
+
+void CoTaskMemFree(LPVOID pv) { std::free(pv); }

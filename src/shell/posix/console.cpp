@@ -1,0 +1,122 @@
+#include "shell/posix/console.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cwchar>
+#include <type_traits>
+
+namespace corvane::posix {
+
+bool CrtStream::PutWide(wchar_t c) {
+  if (static_cast<std::make_unsigned_t<wchar_t>>(c) > 0xFF) return false;
+  PutByte(static_cast<unsigned char>(c));
+  return true;
+}
+
+void CrtStream::PutByte(unsigned char c) {
+  if (c == '\n') pending_ += '\r';
+  pending_ += static_cast<char>(c);
+  if (buffered_ && pending_.size() >= kBufferSize) Flush();
+}
+
+bool CrtStream::Flush() {
+  std::size_t done = 0;
+  bool ok = true;
+  while (done < pending_.size()) {
+    const ssize_t written = write(fd_, pending_.data() + done, pending_.size() - done);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  // Bytes that could not be written are dropped, as the runtime drops them.
+  pending_.clear();
+  return ok;
+}
+
+void CrtStream::EndCall() {
+  if (!buffered_) Flush();
+}
+
+CrtStream& CrtStdout() {
+  // A console shows every character at once; a file or pipe gets a buffer.
+  static CrtStream stream(STDOUT_FILENO, !isatty(STDOUT_FILENO));
+  return stream;
+}
+
+CrtStream& CrtStderr() {
+  static CrtStream stream(STDERR_FILENO, false);
+  return stream;
+}
+
+WideConsoleBuffer::int_type WideConsoleBuffer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const bool ok = out_.PutWide(traits_type::to_char_type(c));
+  out_.EndCall();
+  return ok ? c : traits_type::eof();
+}
+
+std::streamsize WideConsoleBuffer::xsputn(const char_type* s, std::streamsize n) {
+  std::streamsize done = 0;
+  while (done < n && out_.PutWide(s[done])) ++done;
+  out_.EndCall();
+  return done;
+}
+
+int WideConsoleBuffer::sync() { return out_.Flush() ? 0 : -1; }
+
+NarrowConsoleBuffer::int_type NarrowConsoleBuffer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  out_.PutByte(static_cast<unsigned char>(traits_type::to_char_type(c)));
+  out_.EndCall();
+  return c;
+}
+
+std::streamsize NarrowConsoleBuffer::xsputn(const char_type* s, std::streamsize n) {
+  for (std::streamsize i = 0; i < n; ++i) out_.PutByte(static_cast<unsigned char>(s[i]));
+  out_.EndCall();
+  return n;
+}
+
+int NarrowConsoleBuffer::sync() { return out_.Flush() ? 0 : -1; }
+
+ConsoleScope::ConsoleScope()
+    : stdoutWide_(CrtStdout()),
+      stderrWide_(CrtStderr()),
+      stdoutNarrow_(CrtStdout()),
+      savedWcout_(std::wcout.rdbuf(&stdoutWide_)),
+      savedWcerr_(std::wcerr.rdbuf(&stderrWide_)),
+      savedCout_(std::cout.rdbuf(&stdoutNarrow_)) {}
+
+ConsoleScope::~ConsoleScope() {
+  CrtStdout().Flush();
+  CrtStderr().Flush();
+  std::wcout.rdbuf(savedWcout_);
+  std::wcerr.rdbuf(savedWcerr_);
+  std::cout.rdbuf(savedCout_);
+}
+
+}  // namespace corvane::posix
+
+// The runtime's fputws: characters go out one by one until one has no
+// one-byte form; the ones before it stay written.
+extern "C" int fputws(const wchar_t* text, std::FILE* stream) {
+  using corvane::posix::CrtStream;
+  CrtStream* out = stream == stdout   ? &corvane::posix::CrtStdout()
+                   : stream == stderr ? &corvane::posix::CrtStderr()
+                                      : nullptr;
+  bool ok = true;
+  for (; ok && *text != L'\0'; ++text) {
+    if (out != nullptr) {
+      ok = out->PutWide(*text);
+    } else {
+      ok = static_cast<std::make_unsigned_t<wchar_t>>(*text) <= 0xFF &&
+           std::fputc(static_cast<unsigned char>(*text), stream) != EOF;
+    }
+  }
+  if (out != nullptr) out->EndCall();
+  return ok ? 0 : static_cast<int>(WEOF);
+}

@@ -1,0 +1,69 @@
+// File helpers for the stand-in's writes: every file it creates is written
+// to a hidden temporary file in the destination folder, flushed, and only
+// then given its name, so no reader ever sees half a file.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace corvane::posix {
+
+// A file descriptor closed when the owner goes out of scope.
+class unique_fd {
+ public:
+  unique_fd() = default;
+  explicit unique_fd(int fd) : fd_(fd) {}
+  unique_fd(const unique_fd&) = delete;
+  unique_fd& operator=(const unique_fd&) = delete;
+  unique_fd(unique_fd&& other) noexcept;
+  unique_fd& operator=(unique_fd&& other) noexcept;
+  ~unique_fd();
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+// A hidden temporary file beside its destination. Removed on destruction
+// unless it was given its final name.
+class TemporaryFile {
+ public:
+  TemporaryFile() = default;
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+  ~TemporaryFile();
+
+  // Creates the file in folder with the given permission bits; 0 or errno.
+  int Create(const std::string& folder, mode_t mode);
+  // Appends all of the bytes; 0 or errno.
+  int Write(const void* data, std::size_t size);
+  // Copies everything readable from fd; 0 or errno.
+  int CopyFrom(int fd);
+  // Flushes the contents to disk; 0 or errno.
+  int Sync();
+  // Gives the file its final name when nothing has that name yet: 0, EEXIST
+  // when the name is taken, or another errno.
+  int PublishAs(const std::string& path);
+  // Gives the file its final name, replacing what has that name: 0 or errno.
+  int ReplaceAs(const std::string& path);
+
+  int fd() const { return fd_.get(); }
+  const std::string& path() const { return path_; }
+
+ private:
+  unique_fd fd_;
+  std::string path_;
+};
+
+// Whether the two open files hold the same bytes; errno in *error on failure.
+bool SameContents(int fdA, int fdB, int* error);
+
+// Flushes a folder's entries to disk, so that a rename in it lasts.
+void SyncFolder(const std::string& folder);
+
+// Creates the folder and any missing parents; 0 or errno.
+int CreateFolders(const std::string& path);
+
+}  // namespace corvane::posix

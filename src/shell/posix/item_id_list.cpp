@@ -1,0 +1,75 @@
+#include <sys/stat.h>
+
+#include <cstring>
+#include <limits>
+
+#include "shell/posix/item_ids.h"
+#include "shell/posix/paths.h"
+
+namespace corvane::posix {
+namespace {
+
+constexpr std::size_t kItemOverhead = sizeof(USHORT) + 1 + 1;  // cb, kind, NUL
+
+}  // namespace
+
+PIDLIST_ABSOLUTE IdListFromNativePath(const std::string& absolutePath) {
+  struct stat status;
+  if (stat(absolutePath.c_str(), &status) != 0) return nullptr;
+  const std::vector<std::string> components = PathComponents(absolutePath);
+
+  std::size_t total = sizeof(USHORT);  // the terminator
+  for (const std::string& component : components) {
+    if (component.size() + kItemOverhead > std::numeric_limits<USHORT>::max()) return nullptr;
+    total += component.size() + kItemOverhead;
+  }
+  auto* bytes = static_cast<BYTE*>(CoTaskMemAlloc(total));
+  if (bytes == nullptr) return nullptr;
+
+  BYTE* cursor = bytes;
+  for (std::size_t i = 0; i < components.size(); ++i) {
+    const std::string& name = components[i];
+    const bool isLast = i + 1 == components.size();
+    const auto cb = static_cast<USHORT>(name.size() + kItemOverhead);
+    std::memcpy(cursor, &cb, sizeof cb);
+    cursor[2] = isLast && !S_ISDIR(status.st_mode) ? kFileItem : kFolderItem;
+    std::memcpy(cursor + 3, name.data(), name.size());
+    cursor[3 + name.size()] = 0;
+    cursor += cb;
+  }
+  const USHORT terminator = 0;
+  std::memcpy(cursor, &terminator, sizeof terminator);
+  return reinterpret_cast<PIDLIST_ABSOLUTE>(bytes);
+}
+
+std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list) {
+  if (list == nullptr) return std::nullopt;
+  const auto* cursor = reinterpret_cast<const BYTE*>(list);
+  std::string path;
+  for (;;) {
+    USHORT cb;
+    std::memcpy(&cb, cursor, sizeof cb);
+    if (cb == 0) break;
+    if (cb < kItemOverhead) return std::nullopt;
+    const BYTE kind = cursor[2];
+    if (kind != kFolderItem && kind != kFileItem) return std::nullopt;
+    const auto* name = reinterpret_cast<const char*>(cursor + 3);
+    const std::size_t length = cb - kItemOverhead;
+    if (name[length] != '\0' || std::memchr(name, '\0', length) != nullptr) return std::nullopt;
+    path += '/';
+    path.append(name, length);
+    cursor += cb;
+  }
+  return path.empty() ? std::string("/") : path;
+}
+
+}  // namespace corvane::posix
+
+PIDLIST_ABSOLUTE ILCreateFromPathW(PCWSTR pszPath) {
+  if (pszPath == nullptr || *pszPath == L'\0') return nullptr;
+  const std::string path = corvane::posix::AbsoluteNativePath(pszPath);
+  if (path.empty()) return nullptr;
+  return corvane::posix::IdListFromNativePath(path);
+}
+
+void ILFree(PIDLIST_RELATIVE pidl) { CoTaskMemFree(pidl); }

@@ -1,0 +1,25 @@
+// The stand-in's item-ID lists. An absolute list names a file-system object
+// by its path from the root: one item per component, each item being
+//   cb (2 bytes), kind (kFolderItem or kFileItem), the name's bytes, NUL.
+// The empty list (just the terminator) is the root itself.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "shell/posix/item_id_list.h"
+
+namespace corvane::posix {
+
+inline constexpr BYTE kFolderItem = 0x31;
+inline constexpr BYTE kFileItem = 0x32;
+
+// A list in task memory for an absolute native path that exists; null when
+// nothing exists there or memory runs out.
+PIDLIST_ABSOLUTE IdListFromNativePath(const std::string& absolutePath);
+
+// The native path an absolute list names; nothing when the list is not one
+// of the stand-in's lists.
+std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list);
+
+}  // namespace corvane::posix

@@ -1,0 +1,216 @@
+// The stand-in's pinned-list object. The taskbar is the pin folder below the
+// application-data folder: pinning copies the shortcut file into it, and
+// unpinning removes the copies of that shortcut from it.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <new>
+#include <string>
+
+#include "shell/known_folders.h"
+#include "shell/pinned_list.h"
+#include "shell/posix/classes.h"
+#include "shell/posix/errors.h"
+#include "shell/posix/files.h"
+#include "shell/posix/item_ids.h"
+#include "shell/posix/paths.h"
+#include "shell/posix/text.h"
+
+namespace corvane::posix {
+namespace {
+
+constexpr wchar_t kPinFolderSuffix[] =
+    L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar";
+
+// Past this many clashing names a pin gives up rather than search forever.
+constexpr int kMaximumNameVariants = 10000;
+
+HRESULT PinFolder(std::string& folder) {
+  wchar_t appData[MAX_PATH] = {};
+  const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
+  if (FAILED(hr)) return hr;
+  folder = AbsoluteNativePath(std::wstring(appData) + kPinFolderSuffix);
+  return folder.empty() ? E_FAIL : S_OK;
+}
+
+HRESULT LastError() { return HResultFromErrno(errno); }
+
+// Windows compares file names without regard to case.
+bool SameFileName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
+    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// "App.lnk", then "App (2).lnk", "App (3).lnk", ...
+std::string NameVariant(const std::string& name, int number) {
+  if (number == 1) return name;
+  const std::size_t dot = name.find_last_of('.');
+  const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  const std::string extension = stem.size() == name.size() ? "" : name.substr(dot);
+  return stem + " (" + std::to_string(number) + ")" + extension;
+}
+
+unique_fd OpenRegularFile(const std::string& path, int* error) {
+  unique_fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  struct stat status;
+  if (!fd || fstat(fd.get(), &status) != 0) {
+    *error = errno;
+    return unique_fd();
+  }
+  if (!S_ISREG(status.st_mode)) {
+    *error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    return unique_fd();
+  }
+  *error = 0;
+  return fd;
+}
+
+// Calls visit(name, path) for every visible entry of the folder; a hidden
+// entry (a name that starts with a dot) is not part of the taskbar.
+template <typename Visit>
+int ForEachEntry(const std::string& folder, Visit visit) {
+  DIR* directory = opendir(folder.c_str());
+  if (directory == nullptr) return errno;
+  while (dirent* entry = readdir(directory)) {
+    const std::string name = entry->d_name;
+    if (name.empty() || name[0] == '.') continue;
+    visit(name, folder + "/" + name);
+  }
+  closedir(directory);
+  return 0;
+}
+
+// A pinned file in the folder that holds exactly the source's bytes.
+bool HasIdenticalPin(const std::string& folder, int sourceFd) {
+  bool found = false;
+  ForEachEntry(folder, [&](const std::string&, const std::string& path) {
+    if (found) return;
+    int error;
+    unique_fd pinned = OpenRegularFile(path, &error);
+    if (pinned) found = SameContents(sourceFd, pinned.get(), &error);
+  });
+  return found;
+}
+
+HRESULT Pin(const std::string& source) {
+  int error;
+  unique_fd sourceFd = OpenRegularFile(source, &error);
+  if (!sourceFd) return error == EISDIR || error == EINVAL ? E_INVALIDARG : HResultFromErrno(error);
+  struct stat sourceStatus;
+  if (fstat(sourceFd.get(), &sourceStatus) != 0) return LastError();
+
+  std::string folder;
+  if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
+  if ((error = CreateFolders(folder)) != 0) return HResultFromErrno(error);
+  if (HasIdenticalPin(folder, sourceFd.get())) return S_OK;
+
+  TemporaryFile copy;
+  if ((error = copy.Create(folder, sourceStatus.st_mode & 0777)) != 0 ||
+      lseek(sourceFd.get(), 0, SEEK_SET) < 0 || (error = copy.CopyFrom(sourceFd.get())) != 0 ||
+      (error = copy.Sync()) != 0) {
+    return HResultFromErrno(error != 0 ? error : errno);
+  }
+  const std::string name = BaseName(source);
+  for (int number = 1; number <= kMaximumNameVariants; ++number) {
+    const std::string target = folder + "/" + NameVariant(name, number);
+    error = copy.PublishAs(target);
+    if (error == 0) {
+      SyncFolder(folder);
+      return S_OK;
+    }
+    if (error != EEXIST) return HResultFromErrno(error);
+    // The name is taken. A pin with the same bytes that appeared meanwhile
+    // makes this one unnecessary; anything else keeps its name.
+    unique_fd existing = OpenRegularFile(target, &error);
+    if (existing && SameContents(copy.fd(), existing.get(), &error)) return S_OK;
+  }
+  return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+}
+
+HRESULT Unpin(const std::string& source) {
+  int error;
+  unique_fd sourceFd = OpenRegularFile(source, &error);
+  std::string folder;
+  if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
+  const std::string name = BaseName(source);
+
+  int removed = 0;
+  int failure = 0;
+  const int listError = ForEachEntry(folder, [&](const std::string& entry, const std::string& path) {
+    int openError;
+    unique_fd pinned = OpenRegularFile(path, &openError);
+    if (!pinned) return;
+    const bool samePin = SameFileName(entry, name) ||
+                         (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError));
+    if (!samePin) return;
+    if (unlink(path.c_str()) == 0) {
+      ++removed;
+    } else if (failure == 0) {
+      failure = errno;
+    }
+  });
+  if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
+  if (failure != 0) return HResultFromErrno(failure);
+  if (removed == 0) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  SyncFolder(folder);
+  return S_OK;
+}
+
+class PinnedList final : public IPinnedList3 {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    return QueryOneInterface<IPinnedList3>(this, IID_IPinnedList3, riid, object);
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG remaining = --references_;
+    if (remaining == 0) delete this;
+    return remaining;
+  }
+
+  HRESULT STDMETHODCALLTYPE Slot4() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot5() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot6() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot7() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot8() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot9() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot10() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot11() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot12() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot13() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot14() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot15() override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Slot16() override { return E_NOTIMPL; }
+
+  HRESULT STDMETHODCALLTYPE Modify(PCIDLIST_ABSOLUTE unpinItem, PCIDLIST_ABSOLUTE pinItem,
+                                   DWORD) override {
+    if ((unpinItem == nullptr) == (pinItem == nullptr)) return E_INVALIDARG;
+    const auto path = NativePathFromIdList(pinItem != nullptr ? pinItem : unpinItem);
+    if (!path) return E_INVALIDARG;
+    return pinItem != nullptr ? Pin(*path) : Unpin(*path);
+  }
+
+ private:
+  ULONG references_ = 1;
+};
+
+}  // namespace
+
+HRESULT CreatePinnedList(REFIID riid, void** object) {
+  auto* list = new (std::nothrow) PinnedList();
+  if (list == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = list->QueryInterface(riid, object);
+  list->Release();
+  return hr;
+}
+
+}  // namespace corvane::posix

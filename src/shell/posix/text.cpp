@@ -1,0 +1,105 @@
+#include "shell/posix/text.h"
+
+namespace corvane::posix {
+namespace {
+
+constexpr wchar_t kEscapeBase = 0xDC00;
+
+bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence at the start of bytes, or 0.
+std::size_t ValidSequenceLength(std::string_view bytes, char32_t& codePoint) {
+  const auto lead = static_cast<unsigned char>(bytes[0]);
+  std::size_t length;
+  char32_t minimum;
+  if (lead < 0x80) {
+    codePoint = lead;
+    return 1;
+  } else if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, minimum = 0x80, codePoint = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, minimum = 0x800, codePoint = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, minimum = 0x10000, codePoint = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (bytes.size() < length) return 0;
+  for (std::size_t i = 1; i < length; ++i) {
+    const auto next = static_cast<unsigned char>(bytes[i]);
+    if (!IsContinuation(next)) return 0;
+    codePoint = (codePoint << 6) | (next & 0x3F);
+  }
+  if (codePoint < minimum || codePoint > 0x10FFFF) return 0;
+  if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return 0;
+  return length;
+}
+
+void AppendUtf8(std::string& out, char32_t c) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+}  // namespace
+
+std::wstring DecodeNativeText(std::string_view bytes) {
+  std::wstring text;
+  text.reserve(bytes.size());
+  while (!bytes.empty()) {
+    char32_t codePoint = 0;
+    std::size_t length = ValidSequenceLength(bytes, codePoint);
+    if (length == 0) {
+      text += static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]));
+      length = 1;
+    } else {
+      text += static_cast<wchar_t>(codePoint);
+    }
+    bytes.remove_prefix(length);
+  }
+  return text;
+}
+
+std::string EncodeNativeText(std::wstring_view text) {
+  std::string bytes;
+  bytes.reserve(text.size());
+  for (wchar_t c : text) {
+    const auto unit = static_cast<char32_t>(c);
+    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      bytes += static_cast<char>(unit - kEscapeBase);
+    } else if (unit > 0x10FFFF) {
+      AppendUtf8(bytes, 0xFFFD);
+    } else {
+      AppendUtf8(bytes, unit);
+    }
+  }
+  return bytes;
+}
+
+std::string NativePath(std::wstring_view path) {
+  std::wstring slashed(path);
+  for (wchar_t& c : slashed) {
+    if (c == L'\\') c = L'/';
+  }
+  return EncodeNativeText(slashed);
+}
+
+std::size_t Utf16Length(std::wstring_view text) {
+  std::size_t units = 0;
+  for (wchar_t c : text) units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
+  return units;
+}
+
+}  // namespace corvane::posix
