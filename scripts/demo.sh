@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Installs the build tools (Debian 12, as root), builds corv, and pins the
+# bundled example shortcut into a demo taskbar under build/demo-appdata,
+# then unpins it again.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends cmake ninja-build g++ >/dev/null
+fi
+
+cmake --preset default -DCORVANE_BUILD_TESTS=OFF
+cmake --build --preset default
+
+export APPDATA="$PWD/build/demo-appdata"
+rm -rf "$APPDATA"
+pins="$APPDATA/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar"
+set +e
+echo '$ corv examples/Example.lnk p'
+./build/default/corv examples/Example.lnk p; echo "exit code $?"
+echo "pinned: $(ls "$pins")"
+echo '$ corv examples/Example.lnk u'
+./build/default/corv examples/Example.lnk u; echo "exit code $?"
+echo "pinned: $(ls "$pins")"

@@ -1,0 +1,122 @@
+#include "support/process.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace corvane::testing {
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const ProcessOptions& options) {
+  TemporaryFolder outputs;
+  const std::string outPath = outputs.path() + "/stdout";
+  const std::string errPath = outputs.path() + "/stderr";
+
+  std::vector<std::string> argvStrings{program};
+  argvStrings.insert(argvStrings.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& argument : argvStrings) argv.push_back(argument.data());
+  argv.push_back(nullptr);
+
+  const pid_t child = fork();
+  if (child < 0) throw std::runtime_error("fork failed");
+  if (child == 0) {
+    for (const auto& [name, value] : options.environment) {
+      if (value) {
+        setenv(name.c_str(), value->c_str(), 1);
+      } else {
+        unsetenv(name.c_str());
+      }
+    }
+    if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
+      _exit(126);
+    }
+    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = options.mergeStderrIntoStdout
+                        ? out
+                        : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int in = open("/dev/null", O_RDONLY);
+    if (out < 0 || err < 0 || in < 0) _exit(126);
+    dup2(in, STDIN_FILENO);
+    dup2(out, STDOUT_FILENO);
+    dup2(err, STDERR_FILENO);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  while (waitpid(child, &status, 0) < 0) {
+  }
+  ProcessResult result;
+  result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFileBytes(outPath);
+  if (!options.mergeStderrIntoStdout) result.err = ReadFileBytes(errPath);
+  return result;
+}
+
+TemporaryFolder::TemporaryFolder() {
+  const char* base = std::getenv("TMPDIR");
+  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
+                        "/corvane-test-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TemporaryFolder::~TemporaryFolder() {
+  std::error_code ignored;
+  // Give back write permission that a test may have taken away.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, ignored);
+       it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+    if (it->is_directory(ignored) && !it->is_symlink(ignored)) {
+      std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                   std::filesystem::perm_options::add, ignored);
+    }
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, ignored);
+  std::filesystem::remove_all(path_, ignored);
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::vector<std::string> ListFolder(const std::string& path) {
+  std::vector<std::string> names;
+  if (DIR* directory = opendir(path.c_str())) {
+    while (dirent* entry = readdir(directory)) {
+      const std::string name = entry->d_name;
+      if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(directory);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::string WithCrLf(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+}  // namespace corvane::testing

@@ -1,0 +1,53 @@
+// Runs a program as a child process with its output redirected to files,
+// as a deployment script would, and hands back the exact bytes.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace corvane::testing {
+
+struct ProcessOptions {
+  // Environment changes: a value sets the variable, nullopt removes it.
+  std::map<std::string, std::optional<std::string>> environment;
+  // Working directory of the child; empty keeps the current one.
+  std::string workingDirectory;
+  // Sends stderr into the same file as stdout (as 2>&1 does).
+  bool mergeStderrIntoStdout = false;
+};
+
+struct ProcessResult {
+  int exitStatus = -1;  // 0..255, or -1 when the child did not exit normally
+  std::string out;      // bytes written to stdout
+  std::string err;      // bytes written to stderr (empty when merged)
+};
+
+// arguments excludes the program itself; argv[0] is the program path.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const ProcessOptions& options = {});
+
+// A fresh folder under $TMPDIR (or /tmp), removed with its contents on
+// destruction.
+class TemporaryFolder {
+ public:
+  TemporaryFolder();
+  TemporaryFolder(const TemporaryFolder&) = delete;
+  TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+  ~TemporaryFolder();
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Names of the entries of a folder, sorted; empty when it does not exist.
+std::vector<std::string> ListFolder(const std::string& path);
+
+// Text with every "\n" turned into "\r\n", as the console writes it.
+std::string WithCrLf(const std::string& text);
+
+}  // namespace corvane::testing

@@ -1,0 +1,154 @@
+#include "pinning/pin.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "double/shell_double.h"
+
+namespace corvane {
+namespace {
+
+using testing::ShellDouble;
+using Log = std::vector<std::string>;
+
+const std::wstring kShortcut = L"C:\\Users\\me\\App.lnk";
+constexpr char kCreate[] = "CoCreateInstance(PinnedListClassId, null, 0x17, IID_IPinnedList3)";
+constexpr char kPinningLine[] = "cout: No matching icon found, pinning new icon\n";
+
+// Runs the operation under test: pin (unchecked) or unpin.
+enum class Operation { Pin, Unpin };
+
+void PrintTo(Operation operation, std::ostream* out) {
+  *out << (operation == Operation::Pin ? "Pin" : "Unpin");
+}
+
+int RunOperation(Operation operation) {
+  return operation == Operation::Pin ? PinShortcut(kShortcut, nullptr) : UnpinShortcut(kShortcut);
+}
+
+class PinAndUnpin : public ::testing::TestWithParam<Operation> {
+ protected:
+  // The log as the operation writes it, without pin's leading stdout line.
+  Log Calls() const {
+    Log calls = shell.log();
+    if (GetParam() == Operation::Pin) {
+      EXPECT_FALSE(calls.empty());
+      if (!calls.empty()) {
+        EXPECT_EQ(calls.front(), kPinningLine) << "the pin says so before anything else";
+        calls.erase(calls.begin());
+      }
+    }
+    return calls;
+  }
+  std::string ModifyCall() const {
+    return GetParam() == Operation::Pin ? "IPinnedList3::Modify(null, list1, 4)"
+                                        : "IPinnedList3::Modify(list1, null, 4)";
+  }
+  void ExpectEverythingGivenBack() const {
+    EXPECT_EQ(shell.liveObjects(), 0);
+    EXPECT_EQ(shell.liveLists(), 0);
+  }
+
+  ShellDouble shell;
+};
+
+TEST_P(PinAndUnpin, SuccessCallsModifyOnceAndReleasesInOrder) {
+  EXPECT_EQ(RunOperation(GetParam()), 0);
+  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
+                          ModifyCall(), "IPinnedList3::Release -> 0", "ILFree(list1)"}));
+  EXPECT_TRUE(shell.err().empty());
+  ExpectEverythingGivenBack();
+}
+
+TEST_P(PinAndUnpin, NoItemListEndsWithTwoBeforeAnyObjectExists) {
+  shell.script.ilCreateFromPathReturnsNull = true;
+  EXPECT_EQ(RunOperation(GetParam()), 2);
+  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> null",
+                          "fputws(stderr): ILCreateFromPathW failed.\n"}));
+  ExpectEverythingGivenBack();
+}
+
+TEST_P(PinAndUnpin, FailedCreationEndsWithThreeAfterItsMessage) {
+  shell.script.coCreateInstance = REGDB_E_CLASSNOTREG;
+  EXPECT_EQ(RunOperation(GetParam()), 3);
+  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
+                          "fputws(stderr): CoCreateInstance failed.\n", "ILFree(list1)"}));
+  ExpectEverythingGivenBack();
+}
+
+TEST_P(PinAndUnpin, CreationWithoutAnObjectEndsWithThreeSilently) {
+  shell.script.coCreateInstanceWithoutObject = true;
+  EXPECT_EQ(RunOperation(GetParam()), 3);
+  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
+                          "ILFree(list1)"}));
+  EXPECT_TRUE(shell.err().empty());
+  ExpectEverythingGivenBack();
+}
+
+TEST_P(PinAndUnpin, FailedModifyReleasesThenReportsThenFrees) {
+  shell.script.modify = E_FAIL;
+  EXPECT_EQ(RunOperation(GetParam()), 4);
+  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
+                          ModifyCall(), "IPinnedList3::Release -> 0",
+                          "fputws(stderr): IPinnedList3::Modify failed.\n", "ILFree(list1)"}));
+  ExpectEverythingGivenBack();
+}
+
+TEST_P(PinAndUnpin, PositiveModifyResultsAreSuccess) {
+  for (HRESULT success : {S_FALSE, static_cast<HRESULT>(0x7FFFFFFF)}) {
+    ShellDouble::Current().script.modify = success;
+    EXPECT_EQ(RunOperation(GetParam()), 0);
+  }
+  EXPECT_TRUE(shell.err().empty());
+  ExpectEverythingGivenBack();
+}
+
+INSTANTIATE_TEST_SUITE_P(Pinning, PinAndUnpin,
+                         ::testing::Values(Operation::Pin, Operation::Unpin),
+                         [](const auto& info) {
+                           return info.param == Operation::Pin ? "Pin" : "Unpin";
+                         });
+
+// The existing-pin check of a checked pin, and what it was asked.
+std::vector<std::wstring> checkedPaths;
+bool FoundPin(const std::wstring& path) {
+  checkedPaths.push_back(path);
+  return true;
+}
+bool FoundNothing(const std::wstring& path) {
+  checkedPaths.push_back(path);
+  return false;
+}
+
+TEST(CheckedPin, ExistingPinEndsWithZeroAndTouchesNothing) {
+  ShellDouble shell;
+  checkedPaths.clear();
+  EXPECT_EQ(PinShortcut(kShortcut, FoundPin), 0);
+  EXPECT_EQ(checkedPaths, std::vector<std::wstring>{kShortcut});
+  EXPECT_TRUE(shell.log().empty());
+  EXPECT_TRUE(shell.out().empty());
+  EXPECT_TRUE(shell.err().empty());
+}
+
+TEST(CheckedPin, NoExistingPinPinsAsUncheckedWould) {
+  ShellDouble shell;
+  checkedPaths.clear();
+  EXPECT_EQ(PinShortcut(kShortcut, FoundNothing), 0);
+  EXPECT_EQ(checkedPaths, std::vector<std::wstring>{kShortcut});
+  const Log& log = shell.log();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), kPinningLine);
+  EXPECT_EQ(shell.LogOf({"IPinnedList3::Modify"}), Log{"IPinnedList3::Modify(null, list1, 4)"});
+}
+
+TEST(Unpin, WritesNothingOnSuccess) {
+  ShellDouble shell;
+  EXPECT_EQ(UnpinShortcut(kShortcut), 0);
+  EXPECT_TRUE(shell.out().empty());
+  EXPECT_TRUE(shell.err().empty());
+}
+
+}  // namespace
+}  // namespace corvane
