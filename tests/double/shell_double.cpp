@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "shell/pinned_list.h"
+#include "shell/posix/text.h"
 
 namespace corvane::testing {
 namespace {
@@ -235,28 +236,7 @@ void ShellDouble::ForgetList(const void* list) {
   }
 }
 
-std::string Utf8(std::wstring_view text) {
-  std::string bytes;
-  for (wchar_t c : text) {
-    const auto u = static_cast<std::uint32_t>(c);
-    if (u < 0x80) {
-      bytes += static_cast<char>(u);
-    } else if (u < 0x800) {
-      bytes += static_cast<char>(0xC0 | (u >> 6));
-      bytes += static_cast<char>(0x80 | (u & 0x3F));
-    } else if (u < 0x10000) {
-      bytes += static_cast<char>(0xE0 | (u >> 12));
-      bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (u & 0x3F));
-    } else {
-      bytes += static_cast<char>(0xF0 | (u >> 18));
-      bytes += static_cast<char>(0x80 | ((u >> 12) & 0x3F));
-      bytes += static_cast<char>(0x80 | ((u >> 6) & 0x3F));
-      bytes += static_cast<char>(0x80 | (u & 0x3F));
-    }
-  }
-  return bytes;
-}
+std::string Utf8(std::wstring_view text) { return posix::EncodeNativeText(text); }
 
 }  // namespace corvane::testing
 

@@ -52,37 +52,6 @@ CrtStream& CrtStderr() {
   return stream;
 }
 
-WideConsoleBuffer::int_type WideConsoleBuffer::overflow(int_type c) {
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  const bool ok = out_.PutWide(traits_type::to_char_type(c));
-  out_.EndCall();
-  return ok ? c : traits_type::eof();
-}
-
-std::streamsize WideConsoleBuffer::xsputn(const char_type* s, std::streamsize n) {
-  std::streamsize done = 0;
-  while (done < n && out_.PutWide(s[done])) ++done;
-  out_.EndCall();
-  return done;
-}
-
-int WideConsoleBuffer::sync() { return out_.Flush() ? 0 : -1; }
-
-NarrowConsoleBuffer::int_type NarrowConsoleBuffer::overflow(int_type c) {
-  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-  out_.PutByte(static_cast<unsigned char>(traits_type::to_char_type(c)));
-  out_.EndCall();
-  return c;
-}
-
-std::streamsize NarrowConsoleBuffer::xsputn(const char_type* s, std::streamsize n) {
-  for (std::streamsize i = 0; i < n; ++i) out_.PutByte(static_cast<unsigned char>(s[i]));
-  out_.EndCall();
-  return n;
-}
-
-int NarrowConsoleBuffer::sync() { return out_.Flush() ? 0 : -1; }
-
 ConsoleScope::ConsoleScope()
     : stdoutWide_(CrtStdout()),
       stderrWide_(CrtStderr()),

@@ -47,34 +47,47 @@ class CrtStream {
 CrtStream& CrtStdout();
 CrtStream& CrtStderr();
 
-// A wide stream buffer with no buffer of its own: each character goes
-// straight into the runtime stream, as through fputwc.
-class WideConsoleBuffer : public std::wstreambuf {
+// A stream buffer with no buffer of its own: each character goes straight
+// into the runtime stream, a wide one as through fputwc, a narrow one as
+// through fputc.
+template <typename Char>
+class ConsoleBuffer : public std::basic_streambuf<Char> {
  public:
-  explicit WideConsoleBuffer(CrtStream& out) : out_(out) {}
+  using int_type = typename std::basic_streambuf<Char>::int_type;
+  using traits_type = typename std::basic_streambuf<Char>::traits_type;
+
+  explicit ConsoleBuffer(CrtStream& out) : out_(out) {}
 
  protected:
-  int_type overflow(int_type c) override;
-  std::streamsize xsputn(const char_type* s, std::streamsize n) override;
-  int sync() override;
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const bool ok = Put(traits_type::to_char_type(c));
+    out_.EndCall();
+    return ok ? c : traits_type::eof();
+  }
+  std::streamsize xsputn(const Char* s, std::streamsize n) override {
+    std::streamsize done = 0;
+    while (done < n && Put(s[done])) ++done;
+    out_.EndCall();
+    return done;
+  }
+  int sync() override { return out_.Flush() ? 0 : -1; }
 
  private:
+  bool Put(Char c) {
+    if constexpr (sizeof(Char) == 1) {
+      out_.PutByte(static_cast<unsigned char>(c));
+      return true;
+    } else {
+      return out_.PutWide(c);
+    }
+  }
+
   CrtStream& out_;
 };
 
-// The narrow counterpart, as through fputc.
-class NarrowConsoleBuffer : public std::streambuf {
- public:
-  explicit NarrowConsoleBuffer(CrtStream& out) : out_(out) {}
-
- protected:
-  int_type overflow(int_type c) override;
-  std::streamsize xsputn(const char_type* s, std::streamsize n) override;
-  int sync() override;
-
- private:
-  CrtStream& out_;
-};
+using WideConsoleBuffer = ConsoleBuffer<wchar_t>;
+using NarrowConsoleBuffer = ConsoleBuffer<char>;
 
 // Gives std::wcout, std::wcerr and std::cout the runtime's behaviour for
 // its lifetime; on the way out flushes stdout, as the runtime does at exit,

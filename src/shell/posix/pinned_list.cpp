@@ -59,8 +59,10 @@ std::string NameVariant(const std::string& name, int number) {
   return stem + " (" + std::to_string(number) + ")" + extension;
 }
 
+// Opens a regular file for reading. Anything else (a folder, a device, a
+// FIFO that would block the open) is refused.
 unique_fd OpenRegularFile(const std::string& path, int* error) {
-  unique_fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  unique_fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   struct stat status;
   if (!fd || fstat(fd.get(), &status) != 0) {
     *error = errno;
