@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "shell/known_folders.h"
 #include "shell/pinned_list.h"
@@ -138,6 +139,10 @@ HRESULT Pin(const std::string& source) {
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
+// The pins of a shortcut are the pinned files with its exact bytes. A
+// shortcut changed since it was pinned has none; its pin is then the one
+// under its file name. Pins of other shortcuts that merely share the name
+// ("App (2).lnk" beside "App.lnk") are never touched.
 HRESULT Unpin(const std::string& source) {
   int error;
   unique_fd sourceFd = OpenRegularFile(source, &error);
@@ -145,26 +150,28 @@ HRESULT Unpin(const std::string& source) {
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   const std::string name = BaseName(source);
 
-  int removed = 0;
-  int failure = 0;
+  std::vector<std::string> identical;
+  std::vector<std::string> sameName;
   const int listError = ForEachEntry(folder, [&](const std::string& entry, const std::string& path) {
     int openError;
     unique_fd pinned = OpenRegularFile(path, &openError);
     if (!pinned) return;
-    const bool samePin = SameFileName(entry, name) ||
-                         (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError));
-    if (!samePin) return;
-    if (unlink(path.c_str()) == 0) {
-      ++removed;
-    } else if (failure == 0) {
-      failure = errno;
+    if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
+      identical.push_back(path);
+    } else if (SameFileName(entry, name)) {
+      sameName.push_back(path);
     }
   });
   if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
-  if (failure != 0) return HResultFromErrno(failure);
-  if (removed == 0) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+
+  const std::vector<std::string>& pins = identical.empty() ? sameName : identical;
+  if (pins.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  int failure = 0;
+  for (const std::string& path : pins) {
+    if (unlink(path.c_str()) != 0 && failure == 0) failure = errno;
+  }
   SyncFolder(folder);
-  return S_OK;
+  return failure != 0 ? HResultFromErrno(failure) : S_OK;
 }
 
 class PinnedList final : public IPinnedList3 {
