@@ -4,9 +4,13 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <locale.h>
 #include <unistd.h>
+#include <wctype.h>
 
 #include <cerrno>
+#include <clocale>
+#include <cwctype>
 #include <new>
 #include <string>
 #include <vector>
@@ -39,14 +43,22 @@ HRESULT PinFolder(std::string& folder) {
 
 HRESULT LastError() { return HResultFromErrno(errno); }
 
-// Windows compares file names without regard to case.
+// Windows compares file names without regard to case, by Unicode's simple
+// case mapping. The built-in C.UTF-8 locale has that mapping; it is used
+// here only, the program's own locale stays untouched.
+wchar_t UpperCase(wchar_t c) {
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (utf8 != static_cast<locale_t>(0)) return static_cast<wchar_t>(towupper_l(c, utf8));
+  return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
+}
+
 bool SameFileName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
-    if (lower(static_cast<unsigned char>(a[i])) != lower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
+  if (a == b) return true;
+  const std::wstring wideA = DecodeNativeText(a);
+  const std::wstring wideB = DecodeNativeText(b);
+  if (wideA.size() != wideB.size()) return false;
+  for (std::size_t i = 0; i < wideA.size(); ++i) {
+    if (UpperCase(wideA[i]) != UpperCase(wideB[i])) return false;
   }
   return true;
 }
@@ -123,8 +135,20 @@ HRESULT Pin(const std::string& source) {
     return HResultFromErrno(error != 0 ? error : errno);
   }
   const std::string name = BaseName(source);
+  // A name that differs from a pin's only in case is that pin's name on
+  // Windows: it is taken too.
+  std::vector<std::string> taken;
+  ForEachEntry(folder, [&](const std::string& entry, const std::string&) { taken.push_back(entry); });
+  auto takenInOtherCase = [&](const std::string& candidate) {
+    for (const std::string& entry : taken) {
+      if (entry != candidate && SameFileName(entry, candidate)) return true;
+    }
+    return false;
+  };
   for (int number = 1; number <= kMaximumNameVariants; ++number) {
-    const std::string target = folder + "/" + NameVariant(name, number);
+    const std::string candidate = NameVariant(name, number);
+    if (takenInOtherCase(candidate)) continue;
+    const std::string target = folder + "/" + candidate;
     error = copy.PublishAs(target);
     if (error == 0) {
       SyncFolder(folder);

@@ -1,0 +1,199 @@
+// Text at the stand-in's edges: native bytes (argv, environment, file names)
+// to wide strings and back, and the UTF-16 length Windows would count.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "shell/posix/text.h"
+
+namespace {
+
+using corvane::posix::DecodeNativeText;
+using corvane::posix::EncodeNativeText;
+using corvane::posix::NativePath;
+using corvane::posix::Utf16Length;
+
+// The wide character that stands for a byte that is not valid UTF-8.
+wchar_t Escaped(unsigned char byte) { return static_cast<wchar_t>(0xDC00 + byte); }
+
+TEST(PosixNativeText, AsciiPassesThrough) {
+  EXPECT_EQ(DecodeNativeText("App.lnk"), L"App.lnk");
+  EXPECT_EQ(EncodeNativeText(L"App.lnk"), "App.lnk");
+  EXPECT_EQ(DecodeNativeText(""), L"");
+  EXPECT_EQ(EncodeNativeText(L""), "");
+}
+
+TEST(PosixNativeText, EmbeddedNulIsKept) {
+  const std::string bytes("a\0b", 3);
+  EXPECT_EQ(DecodeNativeText(bytes), std::wstring(L"a\0b", 3));
+  EXPECT_EQ(EncodeNativeText(std::wstring(L"a\0b", 3)), bytes);
+}
+
+TEST(PosixNativeText, MultiByteSequencesDecodeToOneCharacterEach) {
+  EXPECT_EQ(DecodeNativeText("caf\xc3\xa9"), L"caf\u00e9");
+  EXPECT_EQ(DecodeNativeText("\xc4\x80"), L"\u0100");
+  EXPECT_EQ(DecodeNativeText("\xdf\xbf"), L"\u07ff");
+  EXPECT_EQ(DecodeNativeText("\xe0\xa0\x80"), L"\u0800");
+  EXPECT_EQ(DecodeNativeText("\xe2\x82\xac"), L"\u20ac");
+  EXPECT_EQ(DecodeNativeText("\xef\xbf\xbd"), L"\ufffd");
+  EXPECT_EQ(DecodeNativeText("\xd0\x9f\xd1\x80\xd0\xb8"), L"\u041f\u0440\u0438");
+
+  EXPECT_EQ(EncodeNativeText(L"caf\u00e9"), "caf\xc3\xa9");
+  EXPECT_EQ(EncodeNativeText(L"\u20ac"), "\xe2\x82\xac");
+  EXPECT_EQ(EncodeNativeText(L"\u041f\u0440\u0438"), "\xd0\x9f\xd1\x80\xd0\xb8");
+}
+
+TEST(PosixNativeText, FourByteSequenceIsOneWideCharacterButTwoUtf16Units) {
+  const std::wstring grin = DecodeNativeText("\xf0\x9f\x98\x80");
+  ASSERT_EQ(grin.size(), 1u);
+  EXPECT_EQ(static_cast<char32_t>(grin[0]), U'\U0001F600');
+  EXPECT_EQ(Utf16Length(grin), 2u);
+  EXPECT_EQ(EncodeNativeText(grin), "\xf0\x9f\x98\x80");
+
+  const std::wstring highest = DecodeNativeText("\xf4\x8f\xbf\xbf");
+  ASSERT_EQ(highest.size(), 1u);
+  EXPECT_EQ(static_cast<char32_t>(highest[0]), U'\U0010FFFF');
+  EXPECT_EQ(EncodeNativeText(highest), "\xf4\x8f\xbf\xbf");
+}
+
+struct InvalidBytes {
+  const char* what;
+  std::string bytes;
+  std::wstring text;
+};
+
+void PrintTo(const InvalidBytes& sample, std::ostream* out) { *out << sample.what; }
+
+class PosixNativeTextInvalid : public ::testing::TestWithParam<InvalidBytes> {};
+
+TEST_P(PosixNativeTextInvalid, EachBadByteIsEscapedAndComesBack) {
+  const InvalidBytes& sample = GetParam();
+  const std::wstring text = DecodeNativeText(sample.bytes);
+  EXPECT_EQ(text, sample.text) << sample.what;
+  EXPECT_EQ(EncodeNativeText(text), sample.bytes) << sample.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Posix, PosixNativeTextInvalid,
+    ::testing::Values(
+        InvalidBytes{"lone continuation", "a\x80z", {L'a', Escaped(0x80), L'z'}},
+        InvalidBytes{"last continuation", "\xbf", {Escaped(0xBF)}},
+        InvalidBytes{"two-byte overlong slash", "\xc0\xaf", {Escaped(0xC0), Escaped(0xAF)}},
+        InvalidBytes{"two-byte overlong", "\xc1\xbf", {Escaped(0xC1), Escaped(0xBF)}},
+        InvalidBytes{
+            "three-byte overlong", "\xe0\x80\xaf", {Escaped(0xE0), Escaped(0x80), Escaped(0xAF)}},
+        InvalidBytes{"four-byte overlong",
+                     "\xf0\x8f\xbf\xbf",
+                     {Escaped(0xF0), Escaped(0x8F), Escaped(0xBF), Escaped(0xBF)}},
+        InvalidBytes{
+            "truncated at the end", "ab\xe2\x82", {L'a', L'b', Escaped(0xE2), Escaped(0x82)}},
+        InvalidBytes{"truncated before ASCII", "\xe2\x82z", {Escaped(0xE2), Escaped(0x82), L'z'}},
+        InvalidBytes{"truncated before a valid character",
+                     "\xf0\x9f\xc3\xa9",
+                     {Escaped(0xF0), Escaped(0x9F), L'\u00e9'}},
+        InvalidBytes{"lead byte alone", "\xc3", {Escaped(0xC3)}},
+        InvalidBytes{"high surrogate encoded",
+                     "\xed\xa0\x80",
+                     {Escaped(0xED), Escaped(0xA0), Escaped(0x80)}},
+        InvalidBytes{
+            "low surrogate encoded", "\xed\xbf\xbf", {Escaped(0xED), Escaped(0xBF), Escaped(0xBF)}},
+        // Must not decode to the very characters that stand for bad bytes.
+        InvalidBytes{"escape character encoded",
+                     "\xed\xb2\x80",
+                     {Escaped(0xED), Escaped(0xB2), Escaped(0x80)}},
+        InvalidBytes{"above U+10FFFF",
+                     "\xf4\x90\x80\x80",
+                     {Escaped(0xF4), Escaped(0x90), Escaped(0x80), Escaped(0x80)}},
+        InvalidBytes{"lead byte F5",
+                     "\xf5\x80\x80\x80",
+                     {Escaped(0xF5), Escaped(0x80), Escaped(0x80), Escaped(0x80)}},
+        InvalidBytes{"byte FE", "\xfe", {Escaped(0xFE)}},
+        InvalidBytes{"byte FF", "x\xffy", {L'x', Escaped(0xFF), L'y'}},
+        InvalidBytes{
+            "Windows-1251 text", "\xcf\xf0\xe8", {Escaped(0xCF), Escaped(0xF0), Escaped(0xE8)}}),
+    [](const ::testing::TestParamInfo<InvalidBytes>& info) {
+      std::string name;
+      for (const char c : std::string(info.param.what)) {
+        if (std::isalnum(static_cast<unsigned char>(c))) name += c;
+      }
+      return name;
+    });
+
+TEST(PosixNativeText, EveryByteOnItsOwnRoundTrips) {
+  for (int byte = 0; byte < 256; ++byte) {
+    const std::string bytes(1, static_cast<char>(byte));
+    const std::wstring text = DecodeNativeText(bytes);
+    ASSERT_EQ(text.size(), 1u) << byte;
+    EXPECT_EQ(static_cast<char32_t>(text[0]),
+              static_cast<char32_t>(byte < 0x80 ? byte : 0xDC00 + byte))
+        << byte;
+    EXPECT_EQ(EncodeNativeText(text), bytes) << byte;
+  }
+}
+
+TEST(PosixNativeText, EveryTwoByteStringRoundTrips) {
+  for (int first = 0; first < 256; ++first) {
+    for (int second = 0; second < 256; ++second) {
+      const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
+      ASSERT_EQ(EncodeNativeText(DecodeNativeText(bytes)), bytes) << first << " " << second;
+    }
+  }
+}
+
+TEST(PosixNativeText, MixturesOfBoundaryBytesRoundTrip) {
+  const std::vector<unsigned char> boundary = {0x00, 0x41, 0x7F, 0x80, 0x8F, 0x90, 0x9F,
+                                               0xA0, 0xBF, 0xC0, 0xC1, 0xC2, 0xDF, 0xE0,
+                                               0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF};
+  for (unsigned char a : boundary) {
+    for (unsigned char b : boundary) {
+      for (unsigned char c : boundary) {
+        for (unsigned char d : boundary) {
+          const std::string bytes{static_cast<char>(a), static_cast<char>(b), static_cast<char>(c),
+                                  static_cast<char>(d)};
+          const std::wstring text = DecodeNativeText(bytes);
+          ASSERT_EQ(EncodeNativeText(text), bytes)
+              << int{a} << " " << int{b} << " " << int{c} << " " << int{d};
+          ASSERT_LE(text.size(), bytes.size());
+        }
+      }
+    }
+  }
+}
+
+TEST(PosixNativeText, ValidTextNeverDecodesToEscapes) {
+  const std::string valid =
+      "A\xc2\x80\xdf\xbf\xe0\xa0\x80\xed\x9f\xbf\xee\x80\x80\xef\xbf\xbf"
+      "\xf0\x90\x80\x80\xf4\x8f\xbf\xbf";
+  const std::wstring text = DecodeNativeText(valid);
+  EXPECT_EQ(text,
+            (std::wstring{L'A', L'\u0080', L'\u07ff', L'\u0800', L'\ud7ff', L'\ue000', L'\uffff',
+                          static_cast<wchar_t>(0x10000), static_cast<wchar_t>(0x10FFFF)}));
+  EXPECT_EQ(EncodeNativeText(text), valid);
+}
+
+TEST(PosixNativePath, BackslashesBecomeSlashes) {
+  EXPECT_EQ(NativePath(L"C:\\Users\\me\\App.lnk"), "C:/Users/me/App.lnk");
+  EXPECT_EQ(NativePath(L"\\\\server\\share"), "//server/share");
+  EXPECT_EQ(NativePath(L"already/slashed\\mixed"), "already/slashed/mixed");
+  EXPECT_EQ(NativePath(L""), "");
+}
+
+TEST(PosixNativePath, NamesAreEncodedLikeText) {
+  EXPECT_EQ(NativePath(L"dir\\caf\u00e9.lnk"), "dir/caf\xc3\xa9.lnk");
+  EXPECT_EQ(NativePath(std::wstring{L'd', L'\\', Escaped(0xFF), L'.', L'l'}), "d/\xff.l");
+  // A backslash byte that came through decoding is a separator too.
+  EXPECT_EQ(NativePath(DecodeNativeText("a\\b\xe9")), "a/b\xe9");
+}
+
+TEST(PosixUtf16Length, CountsUnitsAsWindowsDoes) {
+  EXPECT_EQ(Utf16Length(L""), 0u);
+  EXPECT_EQ(Utf16Length(L"App.lnk"), 7u);
+  EXPECT_EQ(Utf16Length(L"caf\u00e9\u20ac\uffff"), 6u);
+  EXPECT_EQ(Utf16Length(std::wstring{Escaped(0x80), Escaped(0xFF)}), 2u);
+  EXPECT_EQ(Utf16Length(DecodeNativeText("a\xf0\x9f\x98\x80z\xf4\x8f\xbf\xbf")), 6u);
+}
+
+}  // namespace
