@@ -7,34 +7,11 @@
 #include <string>
 
 #include "shell/known_folders.h"
+#include "support/process.h"
 
 namespace {
 
-// Sets or removes an environment variable and restores it on destruction.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-  ~ScopedVariable() {
-    if (saved_) {
-      setenv(name_, saved_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
+using corvane::testing::ScopedVariable;
 
 // The three variables the folder comes from, set for one test.
 struct Environment {

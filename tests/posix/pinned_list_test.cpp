@@ -25,18 +25,15 @@ using corvane::unique_idlist;
 using corvane::posix::DecodeNativeText;
 using corvane::testing::ListFolder;
 using corvane::testing::ReadFileBytes;
+using corvane::testing::ScopedVariable;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
 constexpr HRESULT kNotFound = HResultFromBits(0x80070490);
 constexpr HRESULT kInvalidArgument = HResultFromBits(0x80070057);
 
-// The real shortcut files shared by the project's tests; read-only.
-std::string SamplesFolder() {
-  return (std::filesystem::path(__FILE__).parent_path() / "../../../shared/samples/lnk")
-      .lexically_normal()
-      .string();
-}
+// Real shortcut files from the field; read-only.
+std::string SamplesFolder() { return CORVANE_SAMPLES_DIR; }
 
 std::string Sample(const std::string& name) {
   const std::string bytes = ReadFileBytes(SamplesFolder() + "/" + name);
@@ -44,27 +41,6 @@ std::string Sample(const std::string& name) {
   return bytes;
 }
 
-// Sets or removes an environment variable and restores it on destruction.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::string& value) : name_(name) {
-    if (const char* old = std::getenv(name)) saved_ = old;
-    setenv(name, value.c_str(), 1);
-  }
-  ScopedVariable(const ScopedVariable&) = delete;
-  ScopedVariable& operator=(const ScopedVariable&) = delete;
-  ~ScopedVariable() {
-    if (saved_) {
-      setenv(name_, saved_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-
- private:
-  const char* name_;
-  std::optional<std::string> saved_;
-};
 
 std::vector<std::string> HiddenEntries(const std::string& folder) {
   std::vector<std::string> hidden;

@@ -110,6 +110,23 @@ std::vector<std::string> ListFolder(const std::string& path) {
   return names;
 }
 
+ScopedVariable::ScopedVariable(const char* name, std::optional<std::string> value) : name_(name) {
+  if (const char* old = std::getenv(name)) saved_ = old;
+  if (value) {
+    setenv(name, value->c_str(), 1);
+  } else {
+    unsetenv(name);
+  }
+}
+
+ScopedVariable::~ScopedVariable() {
+  if (saved_) {
+    setenv(name_, saved_->c_str(), 1);
+  } else {
+    unsetenv(name_);
+  }
+}
+
 std::string WithCrLf(const std::string& text) {
   std::string result;
   for (char c : text) {

@@ -47,6 +47,20 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Names of the entries of a folder, sorted; empty when it does not exist.
 std::vector<std::string> ListFolder(const std::string& path);
 
+// Sets (or, with nullopt, removes) an environment variable of this process
+// and restores its old state on destruction.
+class ScopedVariable {
+ public:
+  ScopedVariable(const char* name, std::optional<std::string> value);
+  ScopedVariable(const ScopedVariable&) = delete;
+  ScopedVariable& operator=(const ScopedVariable&) = delete;
+  ~ScopedVariable();
+
+ private:
+  const char* name_;
+  std::optional<std::string> saved_;
+};
+
 // Text with every "\n" turned into "\r\n", as the console writes it.
 std::string WithCrLf(const std::string& text);
 
