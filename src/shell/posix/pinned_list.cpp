@@ -9,8 +9,6 @@
 #include <wctype.h>
 
 #include <cerrno>
-#include <clocale>
-#include <cwctype>
 #include <new>
 #include <string>
 #include <vector>
