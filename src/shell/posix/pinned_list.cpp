@@ -39,8 +39,6 @@ HRESULT PinFolder(std::string& folder) {
   return folder.empty() ? E_FAIL : S_OK;
 }
 
-HRESULT LastError() { return HResultFromErrno(errno); }
-
 // Windows compares file names without regard to case, by Unicode's simple
 // case mapping. The built-in C.UTF-8 locale has that mapping; it is used
 // here only, the program's own locale stays untouched.
@@ -102,16 +100,23 @@ int ForEachEntry(const std::string& folder, Visit visit) {
   return 0;
 }
 
-// A pinned file in the folder that holds exactly the source's bytes.
-bool HasIdenticalPin(const std::string& folder, int sourceFd) {
-  bool found = false;
-  ForEachEntry(folder, [&](const std::string&, const std::string& path) {
-    if (found) return;
+// What a pin must know of the folder: whether a pinned file already holds
+// exactly the source's bytes, and which names are in use.
+struct FolderSurvey {
+  bool identicalPin = false;
+  std::vector<std::string> names;
+};
+
+FolderSurvey SurveyFolder(const std::string& folder, int sourceFd) {
+  FolderSurvey survey;
+  ForEachEntry(folder, [&](const std::string& name, const std::string& path) {
+    survey.names.push_back(name);
+    if (survey.identicalPin) return;
     int error;
     unique_fd pinned = OpenRegularFile(path, &error);
-    if (pinned) found = SameContents(sourceFd, pinned.get(), &error);
+    if (pinned) survey.identicalPin = SameContents(sourceFd, pinned.get(), &error);
   });
-  return found;
+  return survey;
 }
 
 HRESULT Pin(const std::string& source) {
@@ -119,12 +124,13 @@ HRESULT Pin(const std::string& source) {
   unique_fd sourceFd = OpenRegularFile(source, &error);
   if (!sourceFd) return error == EISDIR || error == EINVAL ? E_INVALIDARG : HResultFromErrno(error);
   struct stat sourceStatus;
-  if (fstat(sourceFd.get(), &sourceStatus) != 0) return LastError();
+  if (fstat(sourceFd.get(), &sourceStatus) != 0) return HResultFromErrno(errno);
 
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   if ((error = CreateFolders(folder)) != 0) return HResultFromErrno(error);
-  if (HasIdenticalPin(folder, sourceFd.get())) return S_OK;
+  const FolderSurvey survey = SurveyFolder(folder, sourceFd.get());
+  if (survey.identicalPin) return S_OK;
 
   TemporaryFile copy;
   if ((error = copy.Create(folder, sourceStatus.st_mode & 0777)) != 0 ||
@@ -135,10 +141,8 @@ HRESULT Pin(const std::string& source) {
   const std::string name = BaseName(source);
   // A name that differs from a pin's only in case is that pin's name on
   // Windows: it is taken too.
-  std::vector<std::string> taken;
-  ForEachEntry(folder, [&](const std::string& entry, const std::string&) { taken.push_back(entry); });
   auto takenInOtherCase = [&](const std::string& candidate) {
-    for (const std::string& entry : taken) {
+    for (const std::string& entry : survey.names) {
       if (entry != candidate && SameFileName(entry, candidate)) return true;
     }
     return false;
