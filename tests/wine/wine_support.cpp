@@ -1,0 +1,194 @@
+#include "wine_support.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace corvane::wine {
+namespace {
+
+constexpr char kServerClassKey[] = "HKCR\\CLSID\\{90AA3A4E-1CBA-4233-B8BB-535773D48449}";
+constexpr char kServerKey[] =
+    "HKCR\\CLSID\\{90AA3A4E-1CBA-4233-B8BB-535773D48449}\\InprocServer32";
+
+std::string Trimmed(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+std::string WindowsSpelling(const std::string& unixPath) {
+  std::string path = "Z:" + unixPath;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+// The environment every Wine program of the suite runs in: the prefix, no
+// debug channels, no display, and a UTF-8 locale so that Wine hands
+// non-ASCII arguments and file names over unchanged.
+ProcessOptions WineOptions() {
+  ProcessOptions options;
+  options.environment["WINEPREFIX"] = WinePrefix();
+  options.environment["WINEDEBUG"] = "-all";
+  options.environment["WINEDLLOVERRIDES"] = "mscoree,mshtml=";
+  options.environment["DISPLAY"] = "";
+  options.environment["LANG"] = "C.UTF-8";
+  options.environment["LC_ALL"] = "C.UTF-8";
+  return options;
+}
+
+::testing::AssertionResult RunWineTool(const std::vector<std::string>& arguments) {
+  const ProcessResult result = testing::RunProcess(CORVANE_WINE, arguments, WineOptions());
+  if (result.exitStatus == 0) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "wine " << arguments.front() << " failed: "
+                                       << result.out << result.err;
+}
+
+}  // namespace
+
+const std::string& WinePrefix() {
+  static const std::string prefix = [] {
+    std::ifstream state(CORVANE_WINE_STATE_FILE);
+    std::string path;
+    std::getline(state, path);
+    if (path.empty() || !std::filesystem::is_directory(path + "/drive_c")) {
+      throw std::runtime_error(
+          "no Wine prefix: run the suite through ctest (its fixture makes one), or "
+          "tests/wine/prefix.sh setup " CORVANE_WINE_STATE_FILE " ...");
+    }
+    return path;
+  }();
+  return prefix;
+}
+
+const std::string& HelpText() {
+  static const std::string text = testing::WithCrLf(testing::ReadFileBytes(CORV_HELP_FILE));
+  return text;
+}
+
+std::string ExampleBytes(const std::string& name) {
+  return testing::ReadFileBytes(std::string(CORV_EXAMPLES_DIR) + "/" + name);
+}
+
+std::string Visible(std::string_view bytes) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\r') {
+      text += "\\r";
+    } else if (c == '\n') {
+      text += "\\n";
+    } else if (c == '\\') {
+      text += "\\\\";
+    } else if (byte < 0x20 || byte >= 0x7f) {
+      text += "\\x";
+      text += kHex[byte >> 4];
+      text += kHex[byte & 0xf];
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+::testing::AssertionResult Produced(const ProcessResult& result, std::string_view out,
+                                    std::string_view err, int status) {
+  if (result.out == out && result.err == err && result.exitStatus == status) {
+    return ::testing::AssertionSuccess();
+  }
+  auto failure = ::testing::AssertionFailure();
+  if (result.out != out) {
+    failure << "\nstdout:   \"" << Visible(result.out) << "\"\nexpected: \"" << Visible(out)
+            << "\"";
+  }
+  if (result.err != err) {
+    failure << "\nstderr:   \"" << Visible(result.err) << "\"\nexpected: \"" << Visible(err)
+            << "\"";
+  }
+  if (result.exitStatus != status) {
+    failure << "\nexit status " << result.exitStatus << ", expected " << status;
+  }
+  return failure;
+}
+
+WorkFolder::WorkFolder() {
+  std::string pattern = WinePrefix() + "/drive_c/corvane-XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  unixPath_ = pattern;
+  windowsPath_ = "C:\\" + std::filesystem::path(unixPath_).filename().string();
+}
+
+WorkFolder::~WorkFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(unixPath_, ignored);
+}
+
+std::string WorkFolder::Windows(const std::string& relative) const {
+  std::string path = windowsPath_ + "\\" + relative;
+  for (char& c : path) {
+    if (c == '/') c = '\\';
+  }
+  return path;
+}
+
+void WorkFolder::CopyExample(const std::string& example, const std::string& relative) const {
+  const std::filesystem::path path = Unix(relative);
+  std::filesystem::create_directories(path.parent_path());
+  testing::WriteFileBytes(path, ExampleBytes(example));
+}
+
+std::string WineAppData() {
+  for (const auto& entry : std::filesystem::directory_iterator(WinePrefix() + "/drive_c/users")) {
+    const std::string roaming = entry.path().string() + "/AppData/Roaming";
+    if (entry.path().filename() != "Public" && std::filesystem::is_directory(roaming)) {
+      return roaming;
+    }
+  }
+  throw std::runtime_error("no user profile in the Wine prefix");
+}
+
+ProcessResult RunCorvExe(const WineRun& run) {
+  ProcessOptions options = WineOptions();
+  options.workingDirectory = run.workingDirectory;
+  options.mergeStderrIntoStdout = run.mergeStderrIntoStdout;
+  if (!run.serverLog.empty()) {
+    options.environment["CORVANE_PINNED_LIST_LOG"] = WindowsSpelling(run.serverLog);
+  }
+  options.environment["CORVANE_PINNED_LIST_RESULT"] = run.serverResult;
+  std::vector<std::string> arguments{CORV_EXE};
+  arguments.insert(arguments.end(), run.arguments.begin(), run.arguments.end());
+  return testing::RunProcess(CORVANE_WINE, arguments, options);
+}
+
+ProcessResult RunLinuxCorv(const std::vector<std::string>& arguments,
+                           const std::string& workingDirectory, const std::string& appData) {
+  ProcessOptions options;
+  options.environment["APPDATA"] = appData;
+  options.workingDirectory = workingDirectory;
+  return testing::RunProcess(CORV_LINUX, arguments, options);
+}
+
+ServerUnregistered::ServerUnregistered() {
+  EXPECT_TRUE(RunWineTool({"reg", "delete", kServerClassKey, "/f"}));
+}
+
+ServerUnregistered::~ServerUnregistered() {
+  EXPECT_TRUE(RunWineTool(
+      {"reg", "add", kServerKey, "/ve", "/d", WindowsSpelling(CORVANE_SERVER_DLL), "/f"}));
+  EXPECT_TRUE(
+      RunWineTool({"reg", "add", kServerKey, "/v", "ThreadingModel", "/d", "Apartment", "/f"}));
+}
+
+std::vector<std::string> ServerLog(const std::string& logPath) {
+  std::istringstream text(testing::ReadFileBytes(logPath));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(text, line);) lines.push_back(Trimmed(line));
+  return lines;
+}
+
+}  // namespace corvane::wine

@@ -1,0 +1,96 @@
+// corv.exe under Wine, next to the Linux corv: running both, the folders
+// they work in, and the log of the test pinned-list server.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/process.h"
+
+namespace corvane::wine {
+
+using testing::ProcessOptions;
+using testing::ProcessResult;
+
+// The exit status after the help text (the entry returns -1).
+constexpr int kHelpStatus = 255;
+
+// The prefix that the ctest fixture made for this run (see prefix.sh).
+const std::string& WinePrefix();
+
+// Text with every "\n" turned into "\r\n", as the console writes it.
+const std::string& HelpText();
+
+// Bytes of one of the example shortcuts in examples/.
+std::string ExampleBytes(const std::string& name);
+
+// Bytes with everything outside printable ASCII escaped.
+std::string Visible(std::string_view bytes);
+
+// Compares stdout, stderr and exit status at once, showing what differs.
+::testing::AssertionResult Produced(const ProcessResult& result, std::string_view out,
+                                    std::string_view err, int status);
+
+// A fresh folder on the prefix's drive C:, removed on destruction. The
+// same folder is seen by Linux programs under its Unix path.
+class WorkFolder {
+ public:
+  WorkFolder();
+  WorkFolder(const WorkFolder&) = delete;
+  WorkFolder& operator=(const WorkFolder&) = delete;
+  ~WorkFolder();
+
+  const std::string& unixPath() const { return unixPath_; }
+  // C:\corvane-XXXXXX
+  const std::string& windowsPath() const { return windowsPath_; }
+  std::string Unix(const std::string& relative) const { return unixPath_ + "/" + relative; }
+  // relative uses forward slashes; the result uses backslashes.
+  std::string Windows(const std::string& relative) const;
+
+  // Copies an example shortcut to relative (folders made as needed).
+  void CopyExample(const std::string& example, const std::string& relative) const;
+
+ private:
+  std::string unixPath_;
+  std::string windowsPath_;
+};
+
+// Where a Wine program's user keeps its application data (the Unix path of
+// the prefix's C:\users\<name>\AppData\Roaming).
+std::string WineAppData();
+
+// What corv.exe is told, besides its arguments.
+struct WineRun {
+  std::vector<std::string> arguments;
+  // Unix path of the working directory; empty keeps the test's own.
+  std::string workingDirectory;
+  // Unix path of the file that receives the server's log; empty for none.
+  std::string serverLog;
+  // What the server's Modify returns: S_OK, S_FALSE or an HRESULT in hex.
+  std::string serverResult = "S_OK";
+  bool mergeStderrIntoStdout = false;
+};
+
+ProcessResult RunCorvExe(const WineRun& run);
+
+// Runs the Linux corv with APPDATA set to appData.
+ProcessResult RunLinuxCorv(const std::vector<std::string>& arguments,
+                           const std::string& workingDirectory, const std::string& appData);
+
+// Takes the test server's class out of the prefix's registry for as long
+// as it lives, and puts it back afterwards.
+class ServerUnregistered {
+ public:
+  ServerUnregistered();
+  ServerUnregistered(const ServerUnregistered&) = delete;
+  ServerUnregistered& operator=(const ServerUnregistered&) = delete;
+  ~ServerUnregistered();
+};
+
+// Lines of the server's log (UTF-8, without line ends); empty when no file.
+std::vector<std::string> ServerLog(const std::string& logPath);
+
+}  // namespace corvane::wine

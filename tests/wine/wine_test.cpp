@@ -1,0 +1,256 @@
+// corv.exe from the Windows build, run under Wine as a deployment script
+// would run it on Windows: exact bytes on stdout and stderr (CR LF line
+// ends from the C runtime), exit statuses, and the calls that reach the
+// pinned-list object, as the test server logs them.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/process.h"
+#include "wine_support.h"
+
+namespace corvane::wine {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+constexpr int kNoItemStatus = 2;
+constexpr int kNoObjectStatus = 3;
+constexpr int kModifyFailedStatus = 4;
+
+constexpr std::string_view kPinningNewIcon = "No matching icon found, pinning new icon\r\n";
+constexpr std::string_view kNoItem = "ILCreateFromPathW failed.\r\n";
+constexpr std::string_view kNoObject = "CoCreateInstance failed.\r\n";
+constexpr std::string_view kModifyFailed = "IPinnedList3::Modify failed.\r\n";
+constexpr std::string_view kAppIdArgumentCount =
+    "Error: AppID setting requires exactly 4 arguments: corv <shortcut.lnk> s "
+    "<AppUserModelID>\r\n";
+
+// The log lines of one pin or unpin: the call, then the object's release.
+Lines Pinned(const std::string& windowsPath) {
+  return {"Modify(null, \"" + windowsPath + "\", 4)", "Released"};
+}
+Lines Unpinned(const std::string& windowsPath) {
+  return {"Modify(\"" + windowsPath + "\", null, 4)", "Released"};
+}
+Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+class WineCorvTest : public ::testing::Test {
+ protected:
+  // Runs corv.exe in the work folder with the server logging to log().
+  template <typename... Arguments>
+  testing::ProcessResult Run(const Arguments&... arguments) {
+    return RunWith({}, {std::string(arguments)...});
+  }
+  testing::ProcessResult RunWith(WineRun run, std::vector<std::string> arguments) {
+    run.arguments = std::move(arguments);
+    if (run.workingDirectory.empty()) run.workingDirectory = work_.unixPath();
+    run.serverLog = logFolder_.path() + "/server.log";
+    return RunCorvExe(run);
+  }
+  testing::ProcessResult RunReturning(const std::string& serverResult,
+                                      std::vector<std::string> arguments) {
+    WineRun run;
+    run.serverResult = serverResult;
+    return RunWith(run, std::move(arguments));
+  }
+  Lines Log() const { return ServerLog(logFolder_.path() + "/server.log"); }
+
+  WorkFolder work_;
+  testing::TemporaryFolder logFolder_;
+};
+
+// --- Help -------------------------------------------------------------------
+
+using WineHelp = WineCorvTest;
+
+TEST_F(WineHelp, LongAndShortOptionPrintHelpOnStdoutWithCrLf) {
+  for (const char* option : {"--help", "-h"}) {
+    SCOPED_TRACE(option);
+    EXPECT_TRUE(Produced(Run(option), HelpText(), "", kHelpStatus));
+  }
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(WineHelp, MalformedCommandLinesPrintHelpOnStderr) {
+  work_.CopyExample("Example.lnk", "App.lnk");
+  const std::string app = work_.Windows("App.lnk");
+  const std::vector<std::vector<std::string>> commandLines = {
+      {},
+      {app},
+      {"p"},
+      {"--HELP"},
+      {"-H"},
+      {"-help"},
+      {"/?"},
+      {"--help "},
+      {app, "P"},
+      {app, "V"},
+      {app, "U"},
+      {app, "S", "App.Id"},
+      {app, "G"},
+      {app, ""},
+      {app, "x"},
+      {app, " p"},
+      {app, "--help"},
+      {"p", app},
+  };
+  for (const std::vector<std::string>& arguments : commandLines) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    EXPECT_TRUE(Produced(RunWith({}, arguments), "", HelpText(), kHelpStatus));
+  }
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(WineHelp, AppIdWithoutExactlyOneArgumentPrintsTheErrorThenHelp) {
+  work_.CopyExample("Example.lnk", "App.lnk");
+  const std::string app = work_.Windows("App.lnk");
+  const std::string expectedErr = std::string(kAppIdArgumentCount) + HelpText();
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{app, "s"}, {app, "s", "A", "B"}, {app, "set"}}) {
+    SCOPED_TRACE(::testing::PrintToString(arguments));
+    EXPECT_TRUE(Produced(RunWith({}, arguments), "", expectedErr, kHelpStatus));
+  }
+  EXPECT_EQ(testing::ReadFileBytes(work_.Unix("App.lnk")), ExampleBytes("Example.lnk"));
+}
+
+// --- Pin and unpin through the pinned-list object ---------------------------
+
+using WinePin = WineCorvTest;
+
+TEST_F(WinePin, PinHandsTheItemAsSecondListWithCallerFour) {
+  work_.CopyExample("Example.lnk", "x/a.lnk");
+  const std::string shortcut = work_.Windows("x/a.lnk");
+  EXPECT_TRUE(Produced(Run(shortcut, "p"), kPinningNewIcon, "", 0));
+  EXPECT_EQ(Log(), Pinned(shortcut));
+}
+
+TEST_F(WinePin, UnpinHandsTheItemAsFirstListAndPrintsNothing) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  EXPECT_TRUE(Produced(Run(shortcut, "u"), "", "", 0));
+  EXPECT_EQ(Log(), Unpinned(shortcut));
+}
+
+TEST_F(WinePin, OnlyTheFirstLetterOfTheCommandCountsAndSurplusIsIgnored) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  EXPECT_TRUE(Produced(Run(shortcut, "pull"), kPinningNewIcon, "", 0));
+  EXPECT_TRUE(Produced(Run(shortcut, "p", "extra", "more"), kPinningNewIcon, "", 0));
+  EXPECT_TRUE(Produced(Run(shortcut, "unpin", "extra"), "", "", 0));
+  EXPECT_EQ(Log(), Concat({Pinned(shortcut), Pinned(shortcut), Unpinned(shortcut)}));
+}
+
+TEST_F(WinePin, CheckedPinPinsWhenNothingMatches) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  const testing::ProcessResult result = Run(shortcut, "v");
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out.substr(result.out.size() - kPinningNewIcon.size()), kPinningNewIcon);
+  EXPECT_EQ(Log(), Pinned(shortcut));
+}
+
+TEST_F(WinePin, FalseFromModifyIsSuccess) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  EXPECT_TRUE(Produced(RunReturning("S_FALSE", {shortcut, "p"}), kPinningNewIcon, "", 0));
+  EXPECT_TRUE(Produced(RunReturning("S_FALSE", {shortcut, "u"}), "", "", 0));
+  EXPECT_EQ(Log(), Concat({Pinned(shortcut), Unpinned(shortcut)}));
+}
+
+TEST_F(WinePin, FailureFromModifyEndsWithFourAfterReleasingTheObject) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  for (const char* failure : {"0x80004005", "0x80070490"}) {
+    SCOPED_TRACE(failure);
+    EXPECT_TRUE(Produced(RunReturning(failure, {shortcut, "p"}), kPinningNewIcon, kModifyFailed,
+                         kModifyFailedStatus));
+    EXPECT_TRUE(Produced(RunReturning(failure, {shortcut, "u"}), "", kModifyFailed,
+                         kModifyFailedStatus));
+  }
+  EXPECT_EQ(Log(), Concat({Pinned(shortcut), Unpinned(shortcut), Pinned(shortcut),
+                           Unpinned(shortcut)}));
+}
+
+TEST_F(WinePin, MergedOutputKeepsTheProgressLineBeforeTheFailure) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  WineRun run;
+  run.serverResult = "0x80004005";
+  run.mergeStderrIntoStdout = true;
+  EXPECT_TRUE(Produced(RunWith(run, {work_.Windows("a.lnk"), "p"}),
+                       std::string(kPinningNewIcon) + std::string(kModifyFailed), "",
+                       kModifyFailedStatus));
+}
+
+TEST_F(WinePin, UnregisteredClassFailsToCreateTheObject) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  {
+    const ServerUnregistered unregistered;
+    EXPECT_TRUE(Produced(Run(shortcut, "p"), kPinningNewIcon, kNoObject, kNoObjectStatus));
+    EXPECT_TRUE(Produced(Run(shortcut, "u"), "", kNoObject, kNoObjectStatus));
+  }
+  EXPECT_TRUE(Log().empty());
+  // Registered again: the next pin reaches the server.
+  EXPECT_TRUE(Produced(Run(shortcut, "p"), kPinningNewIcon, "", 0));
+  EXPECT_EQ(Log(), Pinned(shortcut));
+}
+
+TEST_F(WinePin, MissingShortcutFailsToGetAnItem) {
+  EXPECT_TRUE(Produced(Run(work_.Windows("missing.lnk"), "p"), kPinningNewIcon, kNoItem,
+                       kNoItemStatus));
+  EXPECT_TRUE(Produced(Run(work_.Windows("missing.lnk"), "u"), "", kNoItem, kNoItemStatus));
+  EXPECT_EQ(Run(work_.Windows("no/such/folder/a.lnk"), "v").exitStatus, kNoItemStatus);
+  EXPECT_TRUE(Log().empty());
+}
+
+// --- How the shortcut path reaches the shell --------------------------------
+
+using WineShortcutPath = WineCorvTest;
+
+TEST_F(WineShortcutPath, WildcardsReachTheProgramAsTyped) {
+  // Expanded by the runtime, "*.lnk p" would become "A.lnk B.lnk p": a
+  // command letter B, and the help text.
+  work_.CopyExample("Example.lnk", "A.lnk");
+  work_.CopyExample("Minecraft.lnk", "B.lnk");
+  EXPECT_TRUE(Produced(Run("*.lnk", "p"), kPinningNewIcon, kNoItem, kNoItemStatus));
+  EXPECT_TRUE(Produced(Run("?.lnk", "u"), "", kNoItem, kNoItemStatus));
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(WineShortcutPath, NonAsciiNamesReachTheShellUnchanged) {
+  for (const std::string name :
+       {"caf\xc3\xa9.lnk", "\xc4\x80pp.lnk", "\xe6\x97\xa5\xe6\x9c\xac.lnk"}) {
+    SCOPED_TRACE(Visible(name));
+    work_.CopyExample("Example.lnk", name);
+    const std::string shortcut = work_.Windows(name);
+    const Lines before = Log();
+    EXPECT_TRUE(Produced(Run(shortcut, "p"), kPinningNewIcon, "", 0));
+    EXPECT_TRUE(Produced(Run(shortcut, "u"), "", "", 0));
+    EXPECT_EQ(Log(), Concat({before, Pinned(shortcut), Unpinned(shortcut)}));
+  }
+}
+
+// Where Wine's shell differs from the Linux stand-in (see docs/windows.md):
+// it takes no relative paths, and matches wildcards in an absolute one.
+TEST_F(WineShortcutPath, WineShellTakesNoRelativePaths) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  EXPECT_TRUE(Produced(Run("a.lnk", "p"), kPinningNewIcon, kNoItem, kNoItemStatus));
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(WineShortcutPath, WineShellMatchesWildcardsInAnAbsolutePath) {
+  work_.CopyExample("Example.lnk", "only.lnk");
+  EXPECT_TRUE(Produced(Run(work_.Windows("o*.lnk"), "p"), kPinningNewIcon, "", 0));
+  EXPECT_EQ(Log(), Pinned(work_.Windows("only.lnk")));
+}
+
+}  // namespace
+}  // namespace corvane::wine
