@@ -25,9 +25,14 @@ using LPWSTR = wchar_t*;
 using PWSTR = wchar_t*;
 using LPCWSTR = const wchar_t*;
 using PCWSTR = const wchar_t*;
+using OLECHAR = WCHAR;
+using LPOLESTR = OLECHAR*;
+using LPCOLESTR = const OLECHAR*;
 using LPVOID = void*;
 using HANDLE = void*;
 using HWND = struct HWND__*;
+
+#define MAX_PATH 260
 
 #define STDMETHODCALLTYPE
 #define WINAPI
