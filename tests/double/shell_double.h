@@ -5,23 +5,54 @@
 // std::wcerr and std::cout for its lifetime.
 #pragma once
 
+#include <map>
+#include <set>
 #include <streambuf>
 #include <string>
 #include <vector>
 
 #include "shell/com.h"
 #include "shell/item_id_list.h"
+#include "shell/property_store.h"
 
 namespace corvane::testing {
+
+// What a link object answers once it has loaded a given path.
+struct LinkScript {
+  HRESULT load = S_OK;
+  HRESULT queryPropertyStore = S_OK;
+  HRESULT getValue = S_OK;
+  // The variant GetValue fills: its type, and for VT_LPWSTR and VT_BSTR its
+  // text, or a null string pointer.
+  VARTYPE valueType = VT_EMPTY;
+  std::wstring valueText;
+  bool nullText = false;
+  HRESULT setValue = S_OK;
+  HRESULT commit = S_OK;
+  HRESULT save = S_OK;
+  // GetPath writes path (cut to the buffer) and returns getPath.
+  HRESULT getPath = S_OK;
+  std::wstring path;
+};
 
 // What the boundary answers. Defaults are the plain successes.
 struct ShellScript {
   HRESULT coInitialize = S_OK;
   bool ilCreateFromPathReturnsNull = false;
+  // CoCreateInstance of the pinned-list object.
   HRESULT coCreateInstance = S_OK;
   // CoCreateInstance reports coCreateInstance but hands out no object.
   bool coCreateInstanceWithoutObject = false;
   HRESULT modify = S_OK;
+  // CoCreateInstance of the shell link object, and its QueryInterface for
+  // IPersistFile.
+  HRESULT createShellLink = S_OK;
+  HRESULT queryPersistFile = S_OK;
+  // The link object's answers: by the path given to Load, else `link`.
+  LinkScript link;
+  std::map<std::wstring, LinkScript> links;
+  // CoTaskMemAlloc returns null.
+  bool taskMemoryExhausted = false;
 };
 
 class ShellDouble {
@@ -51,6 +82,9 @@ class ShellDouble {
   // Objects and item-ID lists handed out and not yet released or freed.
   int liveObjects() const { return liveObjects_; }
   int liveLists() const { return liveLists_; }
+  // Blocks from CoTaskMemAlloc and BSTRs handed out and not yet freed.
+  int liveTaskMemory() const { return static_cast<int>(taskMemory_.size()); }
+  int liveStrings() const { return liveStrings_; }
 
   // Used by the boundary's definitions.
   static ShellDouble& Current();
@@ -62,6 +96,11 @@ class ShellDouble {
   // The name of a list handed out and not yet freed; empty when unknown.
   std::string ListName(const void* list) const;
   void ForgetList(const void* list);
+  void* AllocateTaskMemory(std::size_t size);
+  // False (and a test failure) for a block that is not live.
+  bool FreeTaskMemory(void* block);
+  void StringCreated() { ++liveStrings_; }
+  void StringDestroyed() { --liveStrings_; }
 
  private:
   class Capture;
@@ -72,6 +111,8 @@ class ShellDouble {
   int liveObjects_ = 0;
   int liveLists_ = 0;
   int listsMade_ = 0;
+  int liveStrings_ = 0;
+  std::set<void*> taskMemory_;
   std::vector<std::pair<const void*, std::string>> lists_;
   Capture* wcout_;
   Capture* wcerr_;

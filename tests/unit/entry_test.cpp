@@ -124,9 +124,24 @@ TEST(Entry, CheckedPinPinsWhenNoExistingPinIsFound) {
   EXPECT_EQ(shell.LogOf({"IPinnedList3::Modify"}), Log{"IPinnedList3::Modify(null, list1, 4)"});
 }
 
+TEST(Entry, AppIdOperationsSucceedWithZero) {
+  {
+    ShellDouble shell;
+    EXPECT_EQ(RunWith({L"a.lnk", L"g"}), 0);
+    EXPECT_EQ(shell.out(), L"No AppUserModelID set for shortcut: a.lnk\n");
+  }
+  {
+    ShellDouble shell;
+    EXPECT_EQ(RunWith({L"a.lnk", L"s", L"My.App"}), 0);
+    EXPECT_EQ(shell.out(), L"Successfully set AppUserModelID 'My.App' for shortcut: a.lnk\n");
+    EXPECT_TRUE(shell.err().empty());
+  }
+}
+
 TEST(Entry, FailedAppIdOperationsCloseWithTheirOwnLine) {
   {
     ShellDouble shell;
+    shell.script.link.load = E_ACCESSDENIED;
     EXPECT_EQ(RunWith({L"a.lnk", L"g"}), 6);
     const Log lines = shell.LogOf({"wcerr", "fputws", "CoUninitialize"});
     ASSERT_GE(lines.size(), 3u);
@@ -136,9 +151,11 @@ TEST(Entry, FailedAppIdOperationsCloseWithTheirOwnLine) {
   }
   {
     ShellDouble shell;
+    shell.script.link.save = E_ACCESSDENIED;
     EXPECT_EQ(RunWith({L"a.lnk", L"s", L"My.App"}), 5);
-    const Log lines = shell.LogOf({"fputws", "CoUninitialize"});
-    EXPECT_EQ(lines, (Log{"fputws(stderr): SetShortcutAppID failed.\n", "CoUninitialize"}));
+    const Log lines = shell.LogOf({"wcerr", "fputws", "CoUninitialize"});
+    EXPECT_EQ(lines, (Log{"wcerr: Failed to save shortcut file. HRESULT: 0x80070005\n",
+                          "fputws(stderr): SetShortcutAppID failed.\n", "CoUninitialize"}));
   }
 }
 

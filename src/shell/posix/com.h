@@ -34,6 +34,9 @@ using HWND = struct HWND__*;
 
 #define MAX_PATH 260
 
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
+
 #define STDMETHODCALLTYPE
 #define WINAPI
 
