@@ -160,7 +160,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
       if (error == EISDIR) return E_ACCESSDENIED;
       if (error == EFBIG) return kFileTooLarge;
       if (error == EINVAL) return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
-      return HResultFromErrno(error);
+      return HResultFromErrnoForPath(error, path);
     }
     LinkFile link;
     if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
@@ -181,7 +181,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     const std::string path = pszFileName == nullptr ? path_ : AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     if (const int error = ReplaceFileContents(path, link_.bytes); error != 0) {
-      return error == EISDIR ? E_ACCESSDENIED : HResultFromErrno(error);
+      return error == EISDIR ? E_ACCESSDENIED : HResultFromErrnoForPath(error, path);
     }
     if (fRemember || pszFileName == nullptr) {
       path_ = path;
