@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "shell/posix/link_target.h"
 #include "shell/posix/property_storage.h"
 
 namespace corvane::posix {
@@ -167,6 +168,12 @@ HRESULT ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
 
   link = std::move(parsed);
   return S_OK;
+}
+
+std::wstring LinkTarget(const LinkFile& link) {
+  std::wstring target = TargetFromIdList(link.View(link.idList));
+  if (target.empty()) target = TargetFromLinkInfo(link.View(link.linkInfo));
+  return target;
 }
 
 }  // namespace corvane::posix

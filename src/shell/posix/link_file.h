@@ -63,4 +63,9 @@ struct LinkFile {
 // HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT) for bytes that are not a valid link.
 HRESULT ParseLinkFile(std::vector<std::uint8_t> bytes, LinkFile& link);
 
+// The link's target path as Windows' GetPath finds it: from the
+// LinkTargetIDList when it names a file-system object by drive, else from the
+// LinkInfo. Empty when the link has no file-system target.
+std::wstring LinkTarget(const LinkFile& link);
+
 }  // namespace corvane::posix

@@ -19,6 +19,7 @@
 #include "shell/posix/errors.h"
 #include "shell/posix/files.h"
 #include "shell/posix/item_ids.h"
+#include "shell/posix/link_file.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -165,32 +166,47 @@ HRESULT Pin(const std::string& source) {
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-// The pins of a shortcut are the pinned files with its exact bytes. A
-// shortcut changed since it was pinned has none; its pin is then the one
-// under its file name. Pins of other shortcuts that merely share the name
-// ("App (2).lnk" beside "App.lnk") are never touched.
+// The target a link file points at; empty when it cannot be read or has none.
+std::wstring TargetOfLinkFile(const std::string& path) {
+  constexpr std::size_t kLargestLink = 64 * 1024 * 1024;
+  std::vector<std::uint8_t> bytes;
+  LinkFile link;
+  if (ReadRegularFile(path, kLargestLink, bytes) != 0 || FAILED(ParseLinkFile(std::move(bytes), link))) {
+    return {};
+  }
+  return LinkTarget(link);
+}
+
+// The pins of a shortcut are the pinned files with its exact bytes, and the
+// pinned shortcuts that point at the same target (the shortcut may have
+// been changed since it was pinned, its AppUserModelID set, say). A
+// shortcut with neither has at most the pin under its file name. Pins of
+// other shortcuts that merely share the name ("App (2).lnk" beside
+// "App.lnk") are never touched.
 HRESULT Unpin(const std::string& source) {
   int error;
   unique_fd sourceFd = OpenRegularFile(source, &error);
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   const std::string name = BaseName(source);
+  const std::wstring target = sourceFd ? TargetOfLinkFile(source) : std::wstring();
 
-  std::vector<std::string> identical;
+  std::vector<std::string> pins;
   std::vector<std::string> sameName;
   const int listError = ForEachEntry(folder, [&](const std::string& entry, const std::string& path) {
     int openError;
     unique_fd pinned = OpenRegularFile(path, &openError);
     if (!pinned) return;
-    if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
-      identical.push_back(path);
+    if ((sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) ||
+        (!target.empty() && TargetOfLinkFile(path) == target)) {
+      pins.push_back(path);
     } else if (SameFileName(entry, name)) {
       sameName.push_back(path);
     }
   });
   if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
 
-  const std::vector<std::string>& pins = identical.empty() ? sameName : identical;
+  if (pins.empty()) pins = sameName;
   if (pins.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
   int failure = 0;
   for (const std::string& path : pins) {

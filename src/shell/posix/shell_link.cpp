@@ -14,7 +14,6 @@
 #include "shell/posix/errors.h"
 #include "shell/posix/files.h"
 #include "shell/posix/link_file.h"
-#include "shell/posix/link_target.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/property_storage.h"
 #include "shell/posix/property_store.h"
@@ -81,11 +80,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
                                     DWORD) override {
     if (pszFile == nullptr || cch <= 0) return E_INVALIDARG;
     if (pfd != nullptr) std::memset(pfd, 0, sizeof *pfd);
-    std::wstring target;
-    if (loaded_) {
-      target = TargetFromIdList(link_.View(link_.idList));
-      if (target.empty()) target = TargetFromLinkInfo(link_.View(link_.linkInfo));
-    }
+    const std::wstring target = loaded_ ? LinkTarget(link_) : std::wstring();
     if (target.empty()) {
       pszFile[0] = L'\0';
       return S_FALSE;
