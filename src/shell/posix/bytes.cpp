@@ -41,23 +41,3 @@ void AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text) {
 }
 
 }  // namespace corvane::posix
-
-namespace corvane::posix {
-
-std::wstring DecodeWindows1252(Bytes text) {
-  // 0x80..0x9F differ from Latin-1; the five unassigned bytes map to the
-  // C1 controls of the same value, as Windows' own conversion does.
-  static constexpr char16_t kHighControls[32] = {
-      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-      0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-      0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  std::wstring decoded;
-  decoded.reserve(text.size());
-  for (std::uint8_t byte : text) {
-    decoded.push_back(byte >= 0x80 && byte < 0xA0 ? static_cast<wchar_t>(kHighControls[byte - 0x80])
-                                                   : static_cast<wchar_t>(byte));
-  }
-  return decoded;
-}
-
-}  // namespace corvane::posix

@@ -81,11 +81,3 @@ std::u16string ToUtf16(std::wstring_view text);
 void AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text);
 
 }  // namespace corvane::posix
-
-namespace corvane::posix {
-
-// Text in the Windows-1252 code page, the ANSI code page of western Windows
-// installations, as a wide string.
-std::wstring DecodeWindows1252(Bytes text);
-
-}  // namespace corvane::posix

@@ -4,6 +4,7 @@
 
 #include "shell/posix/link_target.h"
 #include "shell/posix/property_storage.h"
+#include "shell/posix/text.h"
 
 namespace corvane::posix {
 namespace {
@@ -87,7 +88,8 @@ bool ReadStringData(Bytes bytes, std::size_t& offset, bool unicode, std::wstring
     return true;
   }
   if (!Fits(bytes.size(), offset, count)) return false;
-  text = DecodeWindows1252(bytes.subspan(offset, count));
+  text = DecodeWindows1252(
+      std::string_view(reinterpret_cast<const char*>(bytes.data() + offset), count));
   offset += count;
   return true;
 }

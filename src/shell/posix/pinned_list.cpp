@@ -4,9 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <locale.h>
 #include <unistd.h>
-#include <wctype.h>
 
 #include <cerrno>
 #include <new>
@@ -40,24 +38,9 @@ HRESULT PinFolder(std::string& folder) {
   return folder.empty() ? E_FAIL : S_OK;
 }
 
-// Windows compares file names without regard to case, by Unicode's simple
-// case mapping. The built-in C.UTF-8 locale has that mapping; it is used
-// here only, the program's own locale stays untouched.
-wchar_t UpperCase(wchar_t c) {
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  if (utf8 != static_cast<locale_t>(0)) return static_cast<wchar_t>(towupper_l(c, utf8));
-  return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
-}
-
+// Windows compares file names without regard to case.
 bool SameFileName(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  const std::wstring wideA = DecodeNativeText(a);
-  const std::wstring wideB = DecodeNativeText(b);
-  if (wideA.size() != wideB.size()) return false;
-  for (std::size_t i = 0; i < wideA.size(); ++i) {
-    if (UpperCase(wideA[i]) != UpperCase(wideB[i])) return false;
-  }
-  return true;
+  return a == b || SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b));
 }
 
 // "App.lnk", then "App (2).lnk", "App (3).lnk", ...

@@ -31,15 +31,9 @@ const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(223);  // ERROR_FILE_TOO_LARGE
 // Copies text into a caller's buffer of cch UTF-16 units: as much as fits
 // with the terminator, never splitting a surrogate pair.
 void CopyToBuffer(std::wstring_view text, LPWSTR buffer, int cch) {
-  std::size_t units = 0;
-  std::size_t count = 0;
-  for (wchar_t c : text) {
-    const std::size_t width = static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;
-    if (units + width >= static_cast<std::size_t>(cch)) break;
-    buffer[count++] = c;
-    units += width;
-  }
-  buffer[count] = L'\0';
+  const std::wstring_view fitting = Utf16Prefix(text, static_cast<std::size_t>(cch) - 1);
+  fitting.copy(buffer, fitting.size());
+  buffer[fitting.size()] = L'\0';
 }
 
 // A staged change: the key's new TypedPropertyValue, or none to remove it.
