@@ -11,7 +11,10 @@
 
 #include "shell/pinned_list.h"
 #include "shell/posix/text.h"
+#include "shell/find_files.h"
+#include "shell/known_folders.h"
 #include "shell/property_store.h"
+#include "shell/shell_folder.h"
 #include "shell/shell_link.h"
 
 namespace corvane::testing {
@@ -27,6 +30,7 @@ std::string GuidName(REFGUID guid) {
   if (guid == IID_IShellLinkW) return "IID_IShellLinkW";
   if (guid == IID_IPersistFile) return "IID_IPersistFile";
   if (guid == IID_IPropertyStore) return "IID_IPropertyStore";
+  if (guid == IID_IShellFolder) return "IID_IShellFolder";
   char text[64];
   std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
                 guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
@@ -328,6 +332,160 @@ HRESULT StorePart::Commit() {
   return Self().script().commit;
 }
 
+// The pin folder and the desktop, as shell folders.
+class ShellFolderDouble final : public IShellFolder {
+ public:
+  explicit ShellFolderDouble(std::string name) : name_(std::move(name)) {
+    ShellDouble::Current().ObjectCreated();
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return Unexpected();
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ShellDouble& shell = ShellDouble::Current();
+    if (references_ == 0) {
+      ADD_FAILURE() << "a shell folder was released more often than referenced";
+      return 0;
+    }
+    const ULONG remaining = --references_;
+    shell.Record("IShellFolder(" + name_ + ")::Release -> " + std::to_string(remaining));
+    if (remaining == 0) {
+      shell.ObjectDestroyed();
+      delete this;
+    }
+    return remaining;
+  }
+  HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
+                                             ULONG*) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE EnumObjects(HWND hwnd, SHCONTF grfFlags,
+                                        IEnumIDList** ppenumIDList) override;
+  HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
+                                         void** ppv) override;
+  HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID,
+                                          void**) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
+                                          void**) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags,
+                                             STRRET* pName) override;
+  HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
+                                      PITEMID_CHILD*) override {
+    return Unexpected();
+  }
+
+ private:
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IShellFolder method the program never calls was called";
+    return E_NOTIMPL;
+  }
+  std::string name_;
+  ULONG references_ = 1;
+};
+
+class EnumIdListDouble final : public IEnumIDList {
+ public:
+  EnumIdListDouble() { ShellDouble::Current().ObjectCreated(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return Unexpected();
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ShellDouble& shell = ShellDouble::Current();
+    if (references_ == 0) {
+      ADD_FAILURE() << "the enumerator was released more often than referenced";
+      return 0;
+    }
+    const ULONG remaining = --references_;
+    shell.Record("IEnumIDList::Release -> " + std::to_string(remaining));
+    if (remaining == 0) {
+      shell.ObjectDestroyed();
+      delete this;
+    }
+    return remaining;
+  }
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pceltFetched) override {
+    ShellDouble& shell = ShellDouble::Current();
+    const std::string call = "IEnumIDList::Next(" + std::to_string(celt) + ", " +
+                             (pceltFetched == nullptr ? "null" : "count") + ")";
+    *rgelt = nullptr;
+    if (next_ >= shell.script.items.size()) {
+      shell.Record(call + " -> " + Hex(static_cast<std::uint32_t>(shell.script.nextAtEnd)));
+      return shell.script.nextAtEnd;
+    }
+    *rgelt = static_cast<PITEMID_CHILD>(shell.NewNamedList(shell.script.items[next_++]));
+    shell.Record(call + " -> " + shell.ListName(*rgelt));
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE Reset() override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumIDList**) override { return Unexpected(); }
+
+ private:
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IEnumIDList method the program never calls was called";
+    return E_NOTIMPL;
+  }
+  ULONG references_ = 1;
+  std::size_t next_ = 0;
+};
+
+HRESULT ShellFolderDouble::EnumObjects(HWND hwnd, SHCONTF grfFlags, IEnumIDList** ppenumIDList) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("IShellFolder(" + name_ + ")::EnumObjects(" + (hwnd == nullptr ? "null" : "hwnd") +
+               ", " + Hex(grfFlags) + ")");
+  *ppenumIDList = nullptr;
+  if (FAILED(shell.script.enumObjects) || shell.script.enumObjectsWithoutEnumerator) {
+    return shell.script.enumObjects;
+  }
+  *ppenumIDList = new EnumIdListDouble();
+  return shell.script.enumObjects;
+}
+
+HRESULT ShellFolderDouble::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
+                                        void** ppv) {
+  ShellDouble& shell = ShellDouble::Current();
+  const std::string list = shell.ListName(pidl);
+  shell.Record("IShellFolder(" + name_ + ")::BindToObject(" +
+               (list.empty() ? std::string("<not a live list>") : list) + ", " +
+               (pbc == nullptr ? "null" : "bind context") + ", " + GuidName(riid) + ")");
+  *ppv = nullptr;
+  if (FAILED(shell.script.bindToObject)) return shell.script.bindToObject;
+  *ppv = static_cast<IShellFolder*>(new ShellFolderDouble("pins"));
+  return shell.script.bindToObject;
+}
+
+HRESULT ShellFolderDouble::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags, STRRET* pName) {
+  ShellDouble& shell = ShellDouble::Current();
+  const std::string list = shell.ListName(pidl);
+  shell.Record("IShellFolder(" + name_ + ")::GetDisplayNameOf(" +
+               (list.empty() ? std::string("<not a live list>") : list) + ", " + Hex(uFlags) +
+               ")");
+  const std::wstring name = shell.ListText(pidl);
+  if (shell.script.displayNameFails.count(name) != 0) return E_FAIL;
+  pName->uType = STRRET_WSTR;
+  pName->pOleStr =
+      static_cast<LPWSTR>(shell.AllocateTaskMemory((name.size() + 1) * sizeof(wchar_t)));
+  std::memcpy(pName->pOleStr, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  return S_OK;
+}
+
 }  // namespace
 
 // Collects what one of the standard streams is given, and logs each line.
@@ -417,7 +575,9 @@ ShellDouble::~ShellDouble() {
   delete wcout_;
   delete wcerr_;
   delete cout_;
-  for (auto& [list, name] : lists_) std::free(const_cast<void*>(list));
+  for (auto& [list, name] : lists_) {
+    if (taskMemory_.count(const_cast<void*>(list)) == 0) std::free(const_cast<void*>(list));
+  }
   for (void* block : taskMemory_) std::free(block);
   current = nullptr;
 }
@@ -465,6 +625,19 @@ void ShellDouble::ForgetList(const void* list) {
       return;
     }
   }
+}
+
+void* ShellDouble::NewNamedList(const std::wstring& path) {
+  void* list = AllocateTaskMemory(sizeof(USHORT));
+  std::memset(list, 0, sizeof(USHORT));
+  NameList(list);
+  listTexts_[list] = path;
+  return list;
+}
+
+std::wstring ShellDouble::ListText(const void* list) const {
+  const auto found = listTexts_.find(list);
+  return found != listTexts_.end() ? found->second : std::wstring();
 }
 
 void* ShellDouble::AllocateTaskMemory(std::size_t size) {
@@ -531,7 +704,132 @@ LPVOID CoTaskMemAlloc(SIZE_T cb) {
 }
 
 void CoTaskMemFree(LPVOID pv) {
-  if (pv != nullptr) ShellDouble::Current().FreeTaskMemory(pv);
+  if (pv == nullptr) return;
+  ShellDouble& shell = ShellDouble::Current();
+  // Item-ID lists are logged by name; other blocks are only accounted for.
+  if (const std::string name = shell.ListName(pv); !name.empty()) {
+    shell.Record("CoTaskMemFree(" + name + ")");
+    shell.ForgetList(pv);
+  }
+  shell.FreeTaskMemory(pv);
+}
+
+HRESULT SHGetDesktopFolder(IShellFolder** ppshf) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("SHGetDesktopFolder");
+  *ppshf = nullptr;
+  if (FAILED(shell.script.desktopFolder)) return shell.script.desktopFolder;
+  *ppshf = new corvane::testing::ShellFolderDouble("desktop");
+  return shell.script.desktopFolder;
+}
+
+HRESULT SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPWSTR pszPath) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record(std::string("SHGetFolderPathW(") + (hwnd == nullptr ? "null" : "hwnd") + ", " +
+               corvane::testing::Hex(static_cast<std::uint32_t>(csidl)) + ", " +
+               (hToken == nullptr ? "null" : "token") + ", " + std::to_string(dwFlags) + ")");
+  if (FAILED(shell.script.appDataFolder)) return shell.script.appDataFolder;
+  const std::wstring& folder = shell.script.appData;
+  std::copy_n(folder.c_str(), std::min<std::size_t>(folder.size() + 1, MAX_PATH), pszPath);
+  return shell.script.appDataFolder;
+}
+
+HRESULT SHParseDisplayName(PCWSTR pszName, IBindCtx* pbc, PIDLIST_ABSOLUTE* ppidl, SFGAOF sfgaoIn,
+                           SFGAOF* psfgaoOut) {
+  ShellDouble& shell = ShellDouble::Current();
+  std::string call = "SHParseDisplayName(" + corvane::testing::Utf8(pszName) + ", " +
+                     (pbc == nullptr ? "null" : "bind context") + ", " + std::to_string(sfgaoIn) +
+                     ", " + (psfgaoOut == nullptr ? "null" : "attributes") + ")";
+  *ppidl = nullptr;
+  if (FAILED(shell.script.parseDisplayName)) {
+    shell.Record(call + " -> failed");
+    return shell.script.parseDisplayName;
+  }
+  *ppidl = static_cast<PIDLIST_ABSOLUTE>(shell.NewNamedList(pszName));
+  shell.Record(call + " -> " + shell.ListName(*ppidl));
+  return shell.script.parseDisplayName;
+}
+
+HRESULT StrRetToBufW(STRRET* pstr, PCUITEMID_CHILD pidl, LPWSTR pszBuf, UINT cchBuf) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("StrRetToBufW(" + shell.ListName(pidl) + ", " + std::to_string(cchBuf) + ")");
+  if (pstr->uType == STRRET_WSTR) {
+    const std::wstring text = pstr->pOleStr;
+    shell.FreeTaskMemory(pstr->pOleStr);
+    pstr->pOleStr = nullptr;
+    if (FAILED(shell.script.strRetToBuf)) return shell.script.strRetToBuf;
+    const std::size_t count = std::min<std::size_t>(text.size(), cchBuf - 1);
+    std::copy_n(text.c_str(), count, pszBuf);
+    pszBuf[count] = L'\0';
+    return S_OK;
+  }
+  ADD_FAILURE() << "the double hands out STRRET_WSTR only";
+  return E_FAIL;
+}
+
+namespace {
+
+// One open search: the scripted entries and how far it has got.
+struct FindDouble {
+  std::string name;
+  std::size_t next = 0;
+};
+std::vector<FindDouble*> openFinds;
+
+void FillFindData(const std::wstring& name, WIN32_FIND_DATAW* data) {
+  std::memset(data, 0, sizeof *data);
+  const std::size_t count = std::min<std::size_t>(name.size(), MAX_PATH - 1);
+  std::copy_n(name.c_str(), count, data->cFileName);
+}
+
+FindDouble* LiveFind(HANDLE handle) {
+  for (FindDouble* find : openFinds) {
+    if (find == handle) return find;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+  ShellDouble& shell = ShellDouble::Current();
+  const std::string call = "FindFirstFileW(" + corvane::testing::Utf8(lpFileName) + ")";
+  if (shell.script.files.empty()) {
+    shell.Record(call + " -> INVALID_HANDLE_VALUE");
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* find = new FindDouble{"find" + std::to_string(shell.FindOpened()), 1};
+  openFinds.push_back(find);
+  FillFindData(shell.script.files[0], lpFindFileData);
+  shell.Record(call + " -> " + find->name);
+  return find;
+}
+
+BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+  ShellDouble& shell = ShellDouble::Current();
+  FindDouble* find = LiveFind(hFindFile);
+  if (find == nullptr) {
+    ADD_FAILURE() << "FindNextFileW on a handle that is not open";
+    return FALSE;
+  }
+  const bool more = find->next < shell.script.files.size();
+  if (more) FillFindData(shell.script.files[find->next++], lpFindFileData);
+  shell.Record("FindNextFileW(" + find->name + ") -> " + (more ? "1" : "0"));
+  return more ? TRUE : FALSE;
+}
+
+BOOL FindClose(HANDLE hFindFile) {
+  ShellDouble& shell = ShellDouble::Current();
+  FindDouble* find = LiveFind(hFindFile);
+  if (find == nullptr) {
+    ADD_FAILURE() << "FindClose on a handle that is not open";
+    return FALSE;
+  }
+  shell.Record("FindClose(" + find->name + ")");
+  openFinds.erase(std::find(openFinds.begin(), openFinds.end(), find));
+  delete find;
+  shell.FindClosed();
+  return TRUE;
 }
 
 HRESULT PropVariantClear(PROPVARIANT* pvar) {

@@ -14,6 +14,7 @@
 #include "shell/com.h"
 #include "shell/item_id_list.h"
 #include "shell/property_store.h"
+#include "shell/shell_folder.h"
 
 namespace corvane::testing {
 
@@ -53,6 +54,24 @@ struct ShellScript {
   std::map<std::wstring, LinkScript> links;
   // CoTaskMemAlloc returns null.
   bool taskMemoryExhausted = false;
+  // The searches of a checked pin. SHGetFolderPathW writes appData.
+  HRESULT desktopFolder = S_OK;
+  HRESULT appDataFolder = S_OK;
+  std::wstring appData = L"C:\\Users\\me\\AppData\\Roaming";
+  HRESULT parseDisplayName = S_OK;
+  HRESULT bindToObject = S_OK;
+  HRESULT enumObjects = S_OK;
+  // EnumObjects reports enumObjects but hands out no enumerator.
+  bool enumObjectsWithoutEnumerator = false;
+  // The enumerator's items by parsing name; after them Next returns
+  // nextAtEnd. A name in displayNameFails makes GetDisplayNameOf fail.
+  std::vector<std::wstring> items;
+  HRESULT nextAtEnd = S_FALSE;
+  std::set<std::wstring> displayNameFails;
+  HRESULT strRetToBuf = S_OK;
+  // The entries FindFirstFileW and FindNextFileW yield; none means
+  // INVALID_HANDLE_VALUE.
+  std::vector<std::wstring> files;
 };
 
 class ShellDouble {
@@ -86,6 +105,9 @@ class ShellDouble {
   int liveTaskMemory() const { return static_cast<int>(taskMemory_.size()); }
   int liveStrings() const { return liveStrings_; }
 
+  // Searches opened by FindFirstFileW and not yet closed.
+  int liveFinds() const { return liveFinds_; }
+
   // Used by the boundary's definitions.
   static ShellDouble& Current();
   void Record(std::string entry) { log_.push_back(std::move(entry)); }
@@ -96,6 +118,12 @@ class ShellDouble {
   // The name of a list handed out and not yet freed; empty when unknown.
   std::string ListName(const void* list) const;
   void ForgetList(const void* list);
+  // A list in task memory that stands for the given path; ListText gives
+  // the path back.
+  void* NewNamedList(const std::wstring& path);
+  std::wstring ListText(const void* list) const;
+  int FindOpened() { ++liveFinds_; return ++findsMade_; }
+  void FindClosed() { --liveFinds_; }
   void* AllocateTaskMemory(std::size_t size);
   // False (and a test failure) for a block that is not live.
   bool FreeTaskMemory(void* block);
@@ -112,6 +140,9 @@ class ShellDouble {
   int liveLists_ = 0;
   int listsMade_ = 0;
   int liveStrings_ = 0;
+  int liveFinds_ = 0;
+  int findsMade_ = 0;
+  std::map<const void*, std::wstring> listTexts_;
   std::set<void*> taskMemory_;
   std::vector<std::pair<const void*, std::string>> lists_;
   Capture* wcout_;

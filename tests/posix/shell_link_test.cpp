@@ -365,6 +365,36 @@ TEST_F(ShellLinkTest, FailedSaveLeavesTheOriginalAlone) {
   EXPECT_EQ(left, std::vector<std::string>{"sample.lnk"});
 }
 
+// GetPath as the program calls it: a zeroed buffer of 260 units.
+std::pair<HRESULT, std::wstring> PathOf(Link& link) {
+  wchar_t buffer[MAX_PATH] = {};
+  const HRESULT hr = link.link->GetPath(buffer, MAX_PATH, nullptr, 0);
+  return {hr, buffer};
+}
+
+TEST_F(ShellLinkTest, GetPathGivesTheTargetOrSFalse) {
+  struct Case {
+    const char* sample;
+    HRESULT result;
+    const wchar_t* path;
+  };
+  const Case cases[] = {
+      {"microsoft_example.lnk", S_OK, L"C:\\test\\a.txt"},
+      // Advertised by Windows Installer: no path, though its item list names
+      // the product's icon.
+      {"darwin_block.lnk", S_FALSE, L""},
+      // A device, reached through the shell namespace only.
+      {"sample3.lnk", S_FALSE, L""},
+  };
+  for (const Case& c : cases) {
+    Link link;
+    ASSERT_EQ(link.Load(Copy(c.sample)), S_OK);
+    EXPECT_EQ(PathOf(link), std::make_pair(c.result, std::wstring(c.path))) << c.sample;
+  }
+  Link unloaded;
+  EXPECT_EQ(PathOf(unloaded), std::make_pair(S_FALSE, std::wstring()));
+}
+
 TEST_F(ShellLinkTest, PropVariantClearFreesAndEmpties) {
   PROPVARIANT text{};
   text.vt = VT_BSTR;

@@ -173,6 +173,7 @@ HRESULT ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
 }
 
 std::wstring LinkTarget(const LinkFile& link) {
+  if ((link.linkFlags & HasDarwinID) != 0) return {};
   std::wstring target = TargetFromIdList(link.View(link.idList));
   if (target.empty()) target = TargetFromLinkInfo(link.View(link.linkInfo));
   return target;

@@ -25,6 +25,7 @@ enum LinkFlag : std::uint32_t {
   HasIconLocation = 0x00000040,
   IsUnicode = 0x00000080,
   ForceNoLinkInfo = 0x00000100,
+  HasDarwinID = 0x00001000,
 };
 
 inline constexpr std::uint32_t kShellLinkHeaderSize = 0x4C;
@@ -65,7 +66,9 @@ HRESULT ParseLinkFile(std::vector<std::uint8_t> bytes, LinkFile& link);
 
 // The link's target path as Windows' GetPath finds it: from the
 // LinkTargetIDList when it names a file-system object by drive, else from the
-// LinkInfo. Empty when the link has no file-system target.
+// LinkInfo. Empty when the link has no file-system target, an advertised
+// (Windows Installer) link included: its item list names only the icon that
+// stands in for the product.
 std::wstring LinkTarget(const LinkFile& link);
 
 }  // namespace corvane::posix

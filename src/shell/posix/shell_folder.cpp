@@ -26,8 +26,6 @@
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
-const IID IID_IShellFolder = {0x000214E6, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-const IID IID_IEnumIDList = {0x000214F2, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 
 namespace corvane::posix {
 namespace {
