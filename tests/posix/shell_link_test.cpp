@@ -340,6 +340,21 @@ TEST_F(ShellLinkTest, SaveKeepsPermissionsAndLeavesNoTemporaryFile) {
   EXPECT_EQ(ListFolder(folder_.path()), std::vector<std::string>{"sample.lnk"});
 }
 
+TEST_F(ShellLinkTest, SaveThroughASymbolicLinkWritesTheFileItNames) {
+  const std::string real = Copy("sample.lnk");
+  const std::string link = Path("alias.lnk");
+  ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
+  Link shortcut;
+  ASSERT_EQ(shortcut.Load(link, STGM_READWRITE), S_OK);
+  ASSERT_EQ(shortcut.SetText(PKEY_AppUserModel_ID, L"Through.Link"), S_OK);
+  ASSERT_EQ(shortcut.store->Commit(), S_OK);
+  ASSERT_EQ(shortcut.file->Save(DecodeNativeText(link).c_str(), TRUE), S_OK);
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  Link reread;
+  ASSERT_EQ(reread.Load(real), S_OK);
+  EXPECT_EQ(reread.Get(PKEY_AppUserModel_ID).second, L"Through.Link");
+}
+
 TEST_F(ShellLinkTest, FailedSaveLeavesTheOriginalAlone) {
   const std::string path = Copy("sample.lnk");
   const std::string original = ReadFileBytes(path);

@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -170,7 +171,13 @@ int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std:
   return 0;
 }
 
-int ReplaceFileContents(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+int ReplaceFileContents(const std::string& givenPath, const std::vector<std::uint8_t>& bytes) {
+  // A symbolic link stays a link: the file it points at gets the new bytes.
+  std::string path = givenPath;
+  if (char* resolved = realpath(givenPath.c_str(), nullptr)) {
+    path = resolved;
+    std::free(resolved);
+  }
   mode_t mode = 0666;
   struct stat status;
   if (stat(path.c_str(), &status) == 0) {

@@ -73,8 +73,9 @@ int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std:
 // Replaces the contents of a file as one step: the bytes go to a temporary
 // file in the same folder, are flushed, and the temporary file is renamed
 // over the original, whose permission bits it takes. A file that exists must
-// be a writable regular file. On failure the original is untouched and no
-// temporary file is left: 0 or errno.
+// be a writable regular file; a symbolic link to one keeps pointing at it,
+// and that file is what gets replaced. On failure the original is untouched
+// and no temporary file is left: 0 or errno.
 int ReplaceFileContents(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Creates the folder and any missing parents; 0 or errno.
