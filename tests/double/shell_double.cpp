@@ -682,7 +682,9 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
     return shell.script.coCreateInstance;
   }
   if (rclsid == CLSID_ShellLink) {
-    if (FAILED(shell.script.createShellLink)) return shell.script.createShellLink;
+    if (FAILED(shell.script.createShellLink) || shell.script.createShellLinkWithoutObject) {
+      return shell.script.createShellLink;
+    }
     if (riid != IID_IShellLinkW) return E_NOINTERFACE;
     *ppv = static_cast<IShellLinkW*>(new corvane::testing::ShellLinkDouble());
     return shell.script.createShellLink;

@@ -48,6 +48,8 @@ struct ShellScript {
   // CoCreateInstance of the shell link object, and its QueryInterface for
   // IPersistFile.
   HRESULT createShellLink = S_OK;
+  // CoCreateInstance of the link object reports success but hands out none.
+  bool createShellLinkWithoutObject = false;
   HRESULT queryPersistFile = S_OK;
   // The link object's answers: by the path given to Load, else `link`.
   LinkScript link;

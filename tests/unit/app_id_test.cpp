@@ -176,6 +176,17 @@ INSTANTIATE_TEST_SUITE_P(
                     {kReleaseFile, kReleaseLink}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(AppIdOperations, CreationWithoutAnObjectFailsInsteadOfCallingThroughNull) {
+  for (bool setting : {false, true}) {
+    ShellDouble shell;
+    shell.script.createShellLinkWithoutObject = true;
+    std::wstring appId;
+    EXPECT_FALSE(setting ? SetShortcutAppID(kShortcut, L"New.Id")
+                         : GetShortcutAppID(kShortcut, appId));
+    EXPECT_EQ(shell.err(), L"Failed to create shell link instance. HRESULT: 0x80004003\n");
+  }
+}
+
 TEST(GetShortcutAppID, LoadsForReading) {
   ShellDouble shell;
   std::wstring appId;

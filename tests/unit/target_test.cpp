@@ -54,6 +54,7 @@ TEST(ResolveShortcutTarget, EveryFailureLeavesTheTargetAndPrintsNothing) {
   };
   const Case cases[] = {
       {"create", [](ShellDouble& s) { s.script.createShellLink = REGDB_E_CLASSNOTREG; }, 0},
+      {"no object", [](ShellDouble& s) { s.script.createShellLinkWithoutObject = true; }, 0},
       {"query", [](ShellDouble& s) { s.script.queryPersistFile = E_NOINTERFACE; }, 1},
       {"load", [](ShellDouble& s) { s.script.link.load = HResultFromBits(0x80070002); }, 2},
       {"no path",
