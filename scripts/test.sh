@@ -8,7 +8,7 @@ if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends \
-    cmake ninja-build g++ libgtest-dev libgmock-dev >/dev/null
+    cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils >/dev/null
 fi
 
 cmake --preset default -DCORVANE_BUILD_TESTS=ON

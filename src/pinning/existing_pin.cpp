@@ -1,15 +1,158 @@
 #include "pinning/existing_pin.h"
 
 #include "cli/console.h"
+#include "shell/find_files.h"
+#include "shell/known_folders.h"
+#include "shell/owners.h"
+#include "shell/shell_folder.h"
+#include "shortcut/target.h"
 
 namespace corvane {
+namespace {
 
-// The search over the pin folder is not built yet. It says so and finds
-// nothing, which lets the pin go ahead as after any failed search.
-bool FindExistingPin(const std::wstring&) {
-  ErrorStream() << L"The existing-pin search is not available in this build; pinning without it."
-                << std::endl;
+// Below the application-data folder. The namespace search names the folder
+// itself; the file search puts file names after it.
+constexpr wchar_t kPinFolderSuffix[] =
+    L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar";
+constexpr wchar_t kPinFolderPrefix[] =
+    L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar\\";
+constexpr wchar_t kLinkPattern[] = L"*.lnk";
+
+// The given shortcut's target, after the search's opening lines.
+bool ResolveGivenShortcut(const std::wstring& shortcutPath, std::wstring& target) {
+  if (!ResolveShortcutTarget(shortcutPath, target)) {
+    InfoStream() << messages::kCouldNotOpen << shortcutPath << std::endl;
+    return false;
+  }
+  InfoStream() << messages::kSearchingMatchFor << target << std::endl;
+  return true;
+}
+
+bool AppDataFolder(std::wstring& folder) {
+  wchar_t buffer[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
+    return false;
+  }
+  buffer[MAX_PATH - 1] = L'\0';
+  folder.assign(buffer);
+  return true;
+}
+
+using unique_child_idlist = unique_cotaskmem<ITEMIDLIST>;
+
+void CloseFind(HANDLE find) { FindClose(find); }
+
+// A search handle from FindFirstFileW, closed with FindClose.
+class unique_find_handle {
+ public:
+  explicit unique_find_handle(HANDLE handle) : handle_(handle) {}
+  unique_find_handle(const unique_find_handle&) = delete;
+  unique_find_handle& operator=(const unique_find_handle&) = delete;
+  ~unique_find_handle() { reset(); }
+  HANDLE get() const { return handle_; }
+  explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
+  void reset() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseFind(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+  }
+
+ private:
+  HANDLE handle_;
+};
+
+}  // namespace
+
+bool SameTarget(const std::wstring& a, const std::wstring& b) { return a == b; }
+
+bool FindExistingPin(const std::wstring& shortcutPath) {
+  return FindPinnedByNamespace(shortcutPath) || FindPinnedByFiles(shortcutPath);
+}
+
+bool FindPinnedByNamespace(const std::wstring& shortcutPath) {
+  std::wstring target;
+  if (!ResolveGivenShortcut(shortcutPath, target)) return false;
+
+  com_ptr<IShellFolder> desktop;
+  if (FAILED(SHGetDesktopFolder(desktop.put())) || !desktop) {
+    ErrorStream() << messages::kNoDesktopFolder << std::endl;
+    return false;
+  }
+  std::wstring folder;
+  if (!AppDataFolder(folder)) {
+    ErrorStream() << messages::kNoTaskbarPath << std::endl;
+    return false;
+  }
+  folder += kPinFolderSuffix;
+  InfoStream() << messages::kSearchingPath << folder << std::endl;
+
+  PIDLIST_ABSOLUTE parsed = nullptr;
+  if (FAILED(SHParseDisplayName(folder.c_str(), nullptr, &parsed, 0, nullptr))) {
+    ErrorStream() << messages::kParseTaskbarFolderFailed << std::endl;
+    return false;
+  }
+  com_ptr<IShellFolder> pinFolder;
+  HRESULT hr = desktop->BindToObject(parsed, nullptr, IID_IShellFolder, pinFolder.put_void());
+  CoTaskMemFree(parsed);
+  if (FAILED(hr) || !pinFolder) {
+    ErrorStream() << messages::kBindTaskbarFolderFailed << std::endl;
+    return false;
+  }
+  com_ptr<IEnumIDList> items;
+  hr = pinFolder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.put());
+  if (FAILED(hr)) {
+    ErrorStream() << messages::kEnumerateFailed << std::endl;
+    return false;
+  }
+  // A folder with nothing to enumerate may hand out no enumerator at all.
+  if (!items) return false;
+
+  for (;;) {
+    unique_child_idlist item;
+    if (items->Next(1, reinterpret_cast<PITEMID_CHILD*>(item.put()), nullptr) != S_OK) break;
+    STRRET name;
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(pinFolder->GetDisplayNameOf(item.get(), SHGDN_FORPARSING, &name)) ||
+        FAILED(StrRetToBufW(&name, item.get(), path, MAX_PATH))) {
+      continue;
+    }
+    path[MAX_PATH - 1] = L'\0';
+    std::wstring candidate;
+    if (ResolveShortcutTarget(path, candidate) && SameTarget(candidate, target)) return true;
+  }
   return false;
+}
+
+bool FindPinnedByFiles(const std::wstring& shortcutPath) {
+  std::wstring target;
+  if (!ResolveGivenShortcut(shortcutPath, target)) return false;
+
+  std::wstring folder;
+  if (!AppDataFolder(folder)) return false;
+  folder += kPinFolderPrefix;
+  const std::wstring pattern = folder + kLinkPattern;
+
+  WIN32_FIND_DATAW entry = {};
+  unique_find_handle find(FindFirstFileW(pattern.c_str(), &entry));
+  if (!find) return false;
+  bool found = false;
+  do {
+    entry.cFileName[MAX_PATH - 1] = L'\0';
+    const std::wstring candidate = folder + entry.cFileName;
+    InfoStream() << candidate << std::endl;
+    std::wstring candidateTarget;
+    if (!ResolveShortcutTarget(candidate, candidateTarget)) {
+      InfoStream() << messages::kFailedToOpen << std::endl;
+      continue;
+    }
+    InfoStream() << candidateTarget << std::endl;
+    if (SameTarget(candidateTarget, target)) {
+      NarrowInfoStream() << messages::kHasFoundMatch << std::endl;
+      found = true;
+      break;
+    }
+  } while (FindNextFileW(find.get(), &entry) != 0);
+  find.reset();
+  return found;
 }
 
 }  // namespace corvane

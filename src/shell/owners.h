@@ -7,6 +7,7 @@
 
 #include "shell/com.h"
 #include "shell/item_id_list.h"
+#include "shell/property_store.h"
 
 namespace corvane {
 
@@ -96,6 +97,35 @@ using unique_idlist = unique_any<PIDLIST_ABSOLUTE, owner_detail::FreeIdList>;
 // A block of COM task memory, freed with CoTaskMemFree.
 template <typename T>
 using unique_cotaskmem = unique_any<T*, owner_detail::FreeTaskMemory<T>>;
+
+// A PROPVARIANT that starts empty (all zeros). Once it has been handed out
+// to be filled, it is cleared with PropVariantClear exactly once: by reset(),
+// or when the owner goes out of scope.
+class unique_prop_variant {
+ public:
+  unique_prop_variant() : value_{} {}
+  unique_prop_variant(const unique_prop_variant&) = delete;
+  unique_prop_variant& operator=(const unique_prop_variant&) = delete;
+  ~unique_prop_variant() { reset(); }
+
+  // The variant to fill; it will be cleared.
+  PROPVARIANT* put() {
+    filled_ = true;
+    return &value_;
+  }
+  const PROPVARIANT& operator*() const { return value_; }
+  const PROPVARIANT* operator->() const { return &value_; }
+
+  // Clears the variant now, if it was handed out since the last clear.
+  void reset() {
+    if (filled_) PropVariantClear(&value_);
+    filled_ = false;
+  }
+
+ private:
+  PROPVARIANT value_;
+  bool filled_ = false;
+};
 
 // Calls CoUninitialize when it goes out of scope, if CoInitialize succeeded.
 class unique_couninitialize_call {

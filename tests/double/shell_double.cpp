@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +11,11 @@
 
 #include "shell/pinned_list.h"
 #include "shell/posix/text.h"
+#include "shell/find_files.h"
+#include "shell/known_folders.h"
+#include "shell/property_store.h"
+#include "shell/shell_folder.h"
+#include "shell/shell_link.h"
 
 namespace corvane::testing {
 namespace {
@@ -20,6 +26,11 @@ std::string GuidName(REFGUID guid) {
   if (guid == PinnedListClassId) return "PinnedListClassId";
   if (guid == IID_IPinnedList3) return "IID_IPinnedList3";
   if (guid == IID_IUnknown) return "IID_IUnknown";
+  if (guid == CLSID_ShellLink) return "CLSID_ShellLink";
+  if (guid == IID_IShellLinkW) return "IID_IShellLinkW";
+  if (guid == IID_IPersistFile) return "IID_IPersistFile";
+  if (guid == IID_IPropertyStore) return "IID_IPropertyStore";
+  if (guid == IID_IShellFolder) return "IID_IShellFolder";
   char text[64];
   std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
                 guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
@@ -97,6 +108,383 @@ class PinnedListDouble final : public IPinnedList3 {
   }
   ULONG references_ = 1;
 };
+
+
+std::string KeyName(REFPROPERTYKEY key) {
+  if (key.fmtid == PKEY_AppUserModel_ID.fmtid && key.pid == PKEY_AppUserModel_ID.pid) {
+    return "PKEY_AppUserModel_ID";
+  }
+  return GuidName(key.fmtid) + " " + std::to_string(key.pid);
+}
+
+std::string VariantName(const PROPVARIANT& value) {
+  std::string name = "vt " + std::to_string(value.vt);
+  if (value.vt == VT_LPWSTR || value.vt == VT_BSTR) {
+    const wchar_t* text = value.vt == VT_LPWSTR ? value.pwszVal : value.bstrVal;
+    name += text == nullptr ? " null" : " \"" + Utf8(text) + "\"";
+  }
+  return name;
+}
+
+// The link object hands out three interfaces. Each part logs the calls made
+// through its own pointer under its own name; they share one count.
+class ShellLinkDouble;
+
+class LinkPart : public IShellLinkW {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetPath(LPWSTR pszFile, int cch, WIN32_FIND_DATAW* pfd,
+                                    DWORD fFlags) override;
+  HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetDescription(LPWSTR, int) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetDescription(LPCWSTR) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPWSTR, int) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCWSTR) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetArguments(LPWSTR, int) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetArguments(LPCWSTR) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetHotkey(WORD*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetHotkey(WORD) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetShowCmd(int*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetShowCmd(int) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetIconLocation(LPWSTR, int, int*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetIconLocation(LPCWSTR, int) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetRelativePath(LPCWSTR, DWORD) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE SetPath(LPCWSTR) override { return Unexpected(); }
+
+ protected:
+  virtual ShellLinkDouble& Self() = 0;
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IShellLinkW method the program never calls was called";
+    return E_NOTIMPL;
+  }
+};
+
+class FilePart : public IPersistFile {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) override;
+  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override;
+  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR*) override { return Unexpected(); }
+
+ protected:
+  virtual ShellLinkDouble& Self() = 0;
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IPersistFile method the program never calls was called";
+    return E_NOTIMPL;
+  }
+};
+
+class StorePart : public IPropertyStore {
+ public:
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+  ULONG STDMETHODCALLTYPE AddRef() override;
+  ULONG STDMETHODCALLTYPE Release() override;
+  HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) override;
+  HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) override;
+  HRESULT STDMETHODCALLTYPE Commit() override;
+
+ protected:
+  virtual ShellLinkDouble& Self() = 0;
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IPropertyStore method the program never calls was called";
+    return E_NOTIMPL;
+  }
+};
+
+class ShellLinkDouble final : public LinkPart, public FilePart, public StorePart {
+ public:
+  ShellLinkDouble() { ShellDouble::Current().ObjectCreated(); }
+
+  HRESULT Query(const char* through, REFIID riid, void** object) {
+    ShellDouble& shell = ShellDouble::Current();
+    shell.Record(std::string(through) + "::QueryInterface(" + GuidName(riid) + ")");
+    *object = nullptr;
+    HRESULT scripted = S_OK;
+    if (riid == IID_IPersistFile) scripted = shell.script.queryPersistFile;
+    if (riid == IID_IPropertyStore) scripted = script().queryPropertyStore;
+    if (FAILED(scripted)) return scripted;
+    if (riid == IID_IUnknown || riid == IID_IShellLinkW) {
+      *object = static_cast<IShellLinkW*>(this);
+    } else if (riid == IID_IPersistFile) {
+      *object = static_cast<IPersistFile*>(this);
+    } else if (riid == IID_IPropertyStore) {
+      *object = static_cast<IPropertyStore*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    ++references_;
+    return scripted;
+  }
+  ULONG AddRefFrom() { return ++references_; }
+  ULONG ReleaseFrom(const char* through) {
+    ShellDouble& shell = ShellDouble::Current();
+    if (references_ == 0) {
+      ADD_FAILURE() << "the link object was released more often than referenced";
+      return 0;
+    }
+    const ULONG remaining = --references_;
+    shell.Record(std::string(through) + "::Release -> " + std::to_string(remaining));
+    if (remaining == 0) {
+      shell.ObjectDestroyed();
+      delete this;
+    }
+    return remaining;
+  }
+
+  // The script for the path loaded, or the default one.
+  const LinkScript& script() const {
+    const ShellScript& all = ShellDouble::Current().script;
+    const auto found = all.links.find(loadedPath_);
+    return found != all.links.end() ? found->second : all.link;
+  }
+  void Loaded(std::wstring path) { loadedPath_ = std::move(path); }
+
+ private:
+  ShellLinkDouble& Self() override { return *this; }
+  ULONG references_ = 1;
+  std::wstring loadedPath_;
+};
+
+HRESULT LinkPart::QueryInterface(REFIID riid, void** object) {
+  return Self().Query("IShellLinkW", riid, object);
+}
+ULONG LinkPart::AddRef() { return Self().AddRefFrom(); }
+ULONG LinkPart::Release() { return Self().ReleaseFrom("IShellLinkW"); }
+HRESULT FilePart::QueryInterface(REFIID riid, void** object) {
+  return Self().Query("IPersistFile", riid, object);
+}
+ULONG FilePart::AddRef() { return Self().AddRefFrom(); }
+ULONG FilePart::Release() { return Self().ReleaseFrom("IPersistFile"); }
+HRESULT StorePart::QueryInterface(REFIID riid, void** object) {
+  return Self().Query("IPropertyStore", riid, object);
+}
+ULONG StorePart::AddRef() { return Self().AddRefFrom(); }
+ULONG StorePart::Release() { return Self().ReleaseFrom("IPropertyStore"); }
+
+HRESULT LinkPart::GetPath(LPWSTR pszFile, int cch, WIN32_FIND_DATAW* pfd, DWORD fFlags) {
+  ShellDouble& shell = ShellDouble::Current();
+  bool zeroed = true;
+  for (int i = 0; i < cch; ++i) zeroed = zeroed && pszFile[i] == L'\0';
+  shell.Record("IShellLinkW::GetPath(" + std::string(zeroed ? "zeroed" : "dirty") + " buffer, " +
+               std::to_string(cch) + ", " + (pfd == nullptr ? "null" : "find data") + ", " +
+               std::to_string(fFlags) + ")");
+  const LinkScript& script = Self().script();
+  const std::size_t count = std::min(script.path.size(), static_cast<std::size_t>(cch - 1));
+  std::copy_n(script.path.begin(), count, pszFile);
+  if (count < script.path.size() || script.path.empty()) pszFile[count] = L'\0';
+  return script.getPath;
+}
+
+HRESULT FilePart::Load(LPCOLESTR pszFileName, DWORD dwMode) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("IPersistFile::Load(" + Utf8(pszFileName) + ", " + std::to_string(dwMode) + ")");
+  Self().Loaded(pszFileName);
+  return Self().script().load;
+}
+
+HRESULT FilePart::Save(LPCOLESTR pszFileName, BOOL fRemember) {
+  ShellDouble::Current().Record("IPersistFile::Save(" + Utf8(pszFileName) + ", " +
+                                std::to_string(fRemember) + ")");
+  return Self().script().save;
+}
+
+HRESULT StorePart::GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) {
+  ShellDouble& shell = ShellDouble::Current();
+  bool zeroed = true;
+  for (std::size_t i = 0; i < sizeof *pv; ++i) {
+    zeroed = zeroed && reinterpret_cast<const unsigned char*>(pv)[i] == 0;
+  }
+  shell.Record("IPropertyStore::GetValue(" + KeyName(key) + ", " +
+               (zeroed ? "zeroed" : "dirty") + " variant)");
+  const LinkScript& script = Self().script();
+  pv->vt = script.valueType;
+  if (!script.nullText && script.valueType == VT_LPWSTR) {
+    const std::size_t bytes = (script.valueText.size() + 1) * sizeof(wchar_t);
+    pv->pwszVal = static_cast<wchar_t*>(shell.AllocateTaskMemory(bytes));
+    std::memcpy(pv->pwszVal, script.valueText.c_str(), bytes);
+  } else if (!script.nullText && script.valueType == VT_BSTR) {
+    pv->bstrVal = SysAllocStringLen(script.valueText.data(),
+                                    static_cast<UINT>(script.valueText.size()));
+    shell.StringCreated();
+  }
+  return script.getValue;
+}
+
+HRESULT StorePart::SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) {
+  ShellDouble::Current().Record("IPropertyStore::SetValue(" + KeyName(key) + ", " +
+                                VariantName(propvar) + ")");
+  return Self().script().setValue;
+}
+
+HRESULT StorePart::Commit() {
+  ShellDouble::Current().Record("IPropertyStore::Commit");
+  return Self().script().commit;
+}
+
+// The pin folder and the desktop, as shell folders.
+class ShellFolderDouble final : public IShellFolder {
+ public:
+  explicit ShellFolderDouble(std::string name) : name_(std::move(name)) {
+    ShellDouble::Current().ObjectCreated();
+  }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return Unexpected();
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ShellDouble& shell = ShellDouble::Current();
+    if (references_ == 0) {
+      ADD_FAILURE() << "a shell folder was released more often than referenced";
+      return 0;
+    }
+    const ULONG remaining = --references_;
+    shell.Record("IShellFolder(" + name_ + ")::Release -> " + std::to_string(remaining));
+    if (remaining == 0) {
+      shell.ObjectDestroyed();
+      delete this;
+    }
+    return remaining;
+  }
+  HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
+                                             ULONG*) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE EnumObjects(HWND hwnd, SHCONTF grfFlags,
+                                        IEnumIDList** ppenumIDList) override;
+  HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
+                                         void** ppv) override;
+  HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID,
+                                          void**) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
+                                          void**) override {
+    return Unexpected();
+  }
+  HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags,
+                                             STRRET* pName) override;
+  HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
+                                      PITEMID_CHILD*) override {
+    return Unexpected();
+  }
+
+ private:
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IShellFolder method the program never calls was called";
+    return E_NOTIMPL;
+  }
+  std::string name_;
+  ULONG references_ = 1;
+};
+
+class EnumIdListDouble final : public IEnumIDList {
+ public:
+  EnumIdListDouble() { ShellDouble::Current().ObjectCreated(); }
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+    *object = nullptr;
+    return Unexpected();
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    ShellDouble& shell = ShellDouble::Current();
+    if (references_ == 0) {
+      ADD_FAILURE() << "the enumerator was released more often than referenced";
+      return 0;
+    }
+    const ULONG remaining = --references_;
+    shell.Record("IEnumIDList::Release -> " + std::to_string(remaining));
+    if (remaining == 0) {
+      shell.ObjectDestroyed();
+      delete this;
+    }
+    return remaining;
+  }
+  HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pceltFetched) override {
+    ShellDouble& shell = ShellDouble::Current();
+    const std::string call = "IEnumIDList::Next(" + std::to_string(celt) + ", " +
+                             (pceltFetched == nullptr ? "null" : "count") + ")";
+    *rgelt = nullptr;
+    if (next_ >= shell.script.items.size()) {
+      shell.Record(call + " -> " + Hex(static_cast<std::uint32_t>(shell.script.nextAtEnd)));
+      return shell.script.nextAtEnd;
+    }
+    *rgelt = static_cast<PITEMID_CHILD>(shell.NewNamedList(shell.script.items[next_++]));
+    shell.Record(call + " -> " + shell.ListName(*rgelt));
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Skip(ULONG) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE Reset() override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE Clone(IEnumIDList**) override { return Unexpected(); }
+
+ private:
+  static HRESULT Unexpected() {
+    ADD_FAILURE() << "an IEnumIDList method the program never calls was called";
+    return E_NOTIMPL;
+  }
+  ULONG references_ = 1;
+  std::size_t next_ = 0;
+};
+
+HRESULT ShellFolderDouble::EnumObjects(HWND hwnd, SHCONTF grfFlags, IEnumIDList** ppenumIDList) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("IShellFolder(" + name_ + ")::EnumObjects(" + (hwnd == nullptr ? "null" : "hwnd") +
+               ", " + Hex(grfFlags) + ")");
+  *ppenumIDList = nullptr;
+  if (FAILED(shell.script.enumObjects) || shell.script.enumObjectsWithoutEnumerator) {
+    return shell.script.enumObjects;
+  }
+  *ppenumIDList = new EnumIdListDouble();
+  return shell.script.enumObjects;
+}
+
+HRESULT ShellFolderDouble::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
+                                        void** ppv) {
+  ShellDouble& shell = ShellDouble::Current();
+  const std::string list = shell.ListName(pidl);
+  shell.Record("IShellFolder(" + name_ + ")::BindToObject(" +
+               (list.empty() ? std::string("<not a live list>") : list) + ", " +
+               (pbc == nullptr ? "null" : "bind context") + ", " + GuidName(riid) + ")");
+  *ppv = nullptr;
+  if (FAILED(shell.script.bindToObject)) return shell.script.bindToObject;
+  *ppv = static_cast<IShellFolder*>(new ShellFolderDouble("pins"));
+  return shell.script.bindToObject;
+}
+
+HRESULT ShellFolderDouble::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags, STRRET* pName) {
+  ShellDouble& shell = ShellDouble::Current();
+  const std::string list = shell.ListName(pidl);
+  shell.Record("IShellFolder(" + name_ + ")::GetDisplayNameOf(" +
+               (list.empty() ? std::string("<not a live list>") : list) + ", " + Hex(uFlags) +
+               ")");
+  const std::wstring name = shell.ListText(pidl);
+  if (shell.script.displayNameFails.count(name) != 0) return E_FAIL;
+  pName->uType = STRRET_WSTR;
+  pName->pOleStr =
+      static_cast<LPWSTR>(shell.AllocateTaskMemory((name.size() + 1) * sizeof(wchar_t)));
+  std::memcpy(pName->pOleStr, name.c_str(), (name.size() + 1) * sizeof(wchar_t));
+  return S_OK;
+}
 
 }  // namespace
 
@@ -187,7 +575,10 @@ ShellDouble::~ShellDouble() {
   delete wcout_;
   delete wcerr_;
   delete cout_;
-  for (auto& [list, name] : lists_) std::free(const_cast<void*>(list));
+  for (auto& [list, name] : lists_) {
+    if (taskMemory_.count(const_cast<void*>(list)) == 0) std::free(const_cast<void*>(list));
+  }
+  for (void* block : taskMemory_) std::free(block);
   current = nullptr;
 }
 
@@ -236,15 +627,39 @@ void ShellDouble::ForgetList(const void* list) {
   }
 }
 
+void* ShellDouble::NewNamedList(const std::wstring& path) {
+  void* list = AllocateTaskMemory(sizeof(USHORT));
+  std::memset(list, 0, sizeof(USHORT));
+  NameList(list);
+  listTexts_[list] = path;
+  return list;
+}
+
+std::wstring ShellDouble::ListText(const void* list) const {
+  const auto found = listTexts_.find(list);
+  return found != listTexts_.end() ? found->second : std::wstring();
+}
+
+void* ShellDouble::AllocateTaskMemory(std::size_t size) {
+  void* block = std::malloc(size == 0 ? 1 : size);
+  taskMemory_.insert(block);
+  return block;
+}
+
+bool ShellDouble::FreeTaskMemory(void* block) {
+  if (taskMemory_.erase(block) == 0) {
+    ADD_FAILURE() << "CoTaskMemFree of a block that is not live";
+    return false;
+  }
+  std::free(block);
+  return true;
+}
+
 std::string Utf8(std::wstring_view text) { return posix::EncodeNativeText(text); }
 
 }  // namespace corvane::testing
 
 using corvane::testing::ShellDouble;
-
-const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
-bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
 
 HRESULT CoInitialize(LPVOID pvReserved) {
   ShellDouble& shell = ShellDouble::Current();
@@ -262,8 +677,17 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
                corvane::testing::Hex(dwClsContext) + ", " + corvane::testing::GuidName(riid) +
                ")");
   *ppv = nullptr;
-  if (shell.script.coCreateInstanceWithoutObject || FAILED(shell.script.coCreateInstance)) {
+  if (rclsid == PinnedListClassId &&
+      (shell.script.coCreateInstanceWithoutObject || FAILED(shell.script.coCreateInstance))) {
     return shell.script.coCreateInstance;
+  }
+  if (rclsid == CLSID_ShellLink) {
+    if (FAILED(shell.script.createShellLink) || shell.script.createShellLinkWithoutObject) {
+      return shell.script.createShellLink;
+    }
+    if (riid != IID_IShellLinkW) return E_NOINTERFACE;
+    *ppv = static_cast<IShellLinkW*>(new corvane::testing::ShellLinkDouble());
+    return shell.script.createShellLink;
   }
   if (rclsid == PinnedListClassId && riid == IID_IPinnedList3) {
     *ppv = static_cast<IPinnedList3*>(new corvane::testing::PinnedListDouble());
@@ -272,9 +696,155 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
   return REGDB_E_CLASSNOTREG;
 }
 
-LPVOID CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb == 0 ? 1 : cb); }
+LPVOID CoTaskMemAlloc(SIZE_T cb) {
+  ShellDouble& shell = ShellDouble::Current();
+  if (shell.script.taskMemoryExhausted) {
+    shell.Record("CoTaskMemAlloc(" + std::to_string(cb) + ") -> null");
+    return nullptr;
+  }
+  return shell.AllocateTaskMemory(cb);
+}
 
-void CoTaskMemFree(LPVOID pv) { std::free(pv); }
+void CoTaskMemFree(LPVOID pv) {
+  if (pv == nullptr) return;
+  ShellDouble& shell = ShellDouble::Current();
+  // Item-ID lists are logged by name; other blocks are only accounted for.
+  if (const std::string name = shell.ListName(pv); !name.empty()) {
+    shell.Record("CoTaskMemFree(" + name + ")");
+    shell.ForgetList(pv);
+  }
+  shell.FreeTaskMemory(pv);
+}
+
+HRESULT SHGetDesktopFolder(IShellFolder** ppshf) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("SHGetDesktopFolder");
+  *ppshf = nullptr;
+  if (FAILED(shell.script.desktopFolder)) return shell.script.desktopFolder;
+  *ppshf = new corvane::testing::ShellFolderDouble("desktop");
+  return shell.script.desktopFolder;
+}
+
+HRESULT SHGetFolderPathW(HWND hwnd, int csidl, HANDLE hToken, DWORD dwFlags, LPWSTR pszPath) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record(std::string("SHGetFolderPathW(") + (hwnd == nullptr ? "null" : "hwnd") + ", " +
+               corvane::testing::Hex(static_cast<std::uint32_t>(csidl)) + ", " +
+               (hToken == nullptr ? "null" : "token") + ", " + std::to_string(dwFlags) + ")");
+  if (FAILED(shell.script.appDataFolder)) return shell.script.appDataFolder;
+  const std::wstring& folder = shell.script.appData;
+  std::copy_n(folder.c_str(), std::min<std::size_t>(folder.size() + 1, MAX_PATH), pszPath);
+  return shell.script.appDataFolder;
+}
+
+HRESULT SHParseDisplayName(PCWSTR pszName, IBindCtx* pbc, PIDLIST_ABSOLUTE* ppidl, SFGAOF sfgaoIn,
+                           SFGAOF* psfgaoOut) {
+  ShellDouble& shell = ShellDouble::Current();
+  std::string call = "SHParseDisplayName(" + corvane::testing::Utf8(pszName) + ", " +
+                     (pbc == nullptr ? "null" : "bind context") + ", " + std::to_string(sfgaoIn) +
+                     ", " + (psfgaoOut == nullptr ? "null" : "attributes") + ")";
+  *ppidl = nullptr;
+  if (FAILED(shell.script.parseDisplayName)) {
+    shell.Record(call + " -> failed");
+    return shell.script.parseDisplayName;
+  }
+  *ppidl = static_cast<PIDLIST_ABSOLUTE>(shell.NewNamedList(pszName));
+  shell.Record(call + " -> " + shell.ListName(*ppidl));
+  return shell.script.parseDisplayName;
+}
+
+HRESULT StrRetToBufW(STRRET* pstr, PCUITEMID_CHILD pidl, LPWSTR pszBuf, UINT cchBuf) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("StrRetToBufW(" + shell.ListName(pidl) + ", " + std::to_string(cchBuf) + ")");
+  if (pstr->uType == STRRET_WSTR) {
+    const std::wstring text = pstr->pOleStr;
+    shell.FreeTaskMemory(pstr->pOleStr);
+    pstr->pOleStr = nullptr;
+    if (FAILED(shell.script.strRetToBuf)) return shell.script.strRetToBuf;
+    const std::size_t count = std::min<std::size_t>(text.size(), cchBuf - 1);
+    std::copy_n(text.c_str(), count, pszBuf);
+    pszBuf[count] = L'\0';
+    return S_OK;
+  }
+  ADD_FAILURE() << "the double hands out STRRET_WSTR only";
+  return E_FAIL;
+}
+
+namespace {
+
+// One open search: the scripted entries and how far it has got.
+struct FindDouble {
+  std::string name;
+  std::size_t next = 0;
+};
+std::vector<FindDouble*> openFinds;
+
+void FillFindData(const std::wstring& name, WIN32_FIND_DATAW* data) {
+  std::memset(data, 0, sizeof *data);
+  const std::size_t count = std::min<std::size_t>(name.size(), MAX_PATH - 1);
+  std::copy_n(name.c_str(), count, data->cFileName);
+}
+
+FindDouble* LiveFind(HANDLE handle) {
+  for (FindDouble* find : openFinds) {
+    if (find == handle) return find;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
+  ShellDouble& shell = ShellDouble::Current();
+  const std::string call = "FindFirstFileW(" + corvane::testing::Utf8(lpFileName) + ")";
+  if (shell.script.files.empty()) {
+    shell.Record(call + " -> INVALID_HANDLE_VALUE");
+    return INVALID_HANDLE_VALUE;
+  }
+  auto* find = new FindDouble{"find" + std::to_string(shell.FindOpened()), 1};
+  openFinds.push_back(find);
+  FillFindData(shell.script.files[0], lpFindFileData);
+  shell.Record(call + " -> " + find->name);
+  return find;
+}
+
+BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
+  ShellDouble& shell = ShellDouble::Current();
+  FindDouble* find = LiveFind(hFindFile);
+  if (find == nullptr) {
+    ADD_FAILURE() << "FindNextFileW on a handle that is not open";
+    return FALSE;
+  }
+  const bool more = find->next < shell.script.files.size();
+  if (more) FillFindData(shell.script.files[find->next++], lpFindFileData);
+  shell.Record("FindNextFileW(" + find->name + ") -> " + (more ? "1" : "0"));
+  return more ? TRUE : FALSE;
+}
+
+BOOL FindClose(HANDLE hFindFile) {
+  ShellDouble& shell = ShellDouble::Current();
+  FindDouble* find = LiveFind(hFindFile);
+  if (find == nullptr) {
+    ADD_FAILURE() << "FindClose on a handle that is not open";
+    return FALSE;
+  }
+  shell.Record("FindClose(" + find->name + ")");
+  openFinds.erase(std::find(openFinds.begin(), openFinds.end(), find));
+  delete find;
+  shell.FindClosed();
+  return TRUE;
+}
+
+HRESULT PropVariantClear(PROPVARIANT* pvar) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("PropVariantClear(" + corvane::testing::VariantName(*pvar) + ")");
+  if (pvar->vt == VT_LPWSTR && pvar->pwszVal != nullptr) shell.FreeTaskMemory(pvar->pwszVal);
+  if (pvar->vt == VT_BSTR && pvar->bstrVal != nullptr) {
+    SysFreeString(pvar->bstrVal);
+    shell.StringDestroyed();
+  }
+  std::memset(pvar, 0, sizeof *pvar);
+  return S_OK;
+}
 
 PIDLIST_ABSOLUTE ILCreateFromPathW(PCWSTR pszPath) {
   ShellDouble& shell = ShellDouble::Current();

@@ -5,23 +5,75 @@
 // std::wcerr and std::cout for its lifetime.
 #pragma once
 
+#include <map>
+#include <set>
 #include <streambuf>
 #include <string>
 #include <vector>
 
 #include "shell/com.h"
 #include "shell/item_id_list.h"
+#include "shell/property_store.h"
+#include "shell/shell_folder.h"
 
 namespace corvane::testing {
+
+// What a link object answers once it has loaded a given path.
+struct LinkScript {
+  HRESULT load = S_OK;
+  HRESULT queryPropertyStore = S_OK;
+  HRESULT getValue = S_OK;
+  // The variant GetValue fills: its type, and for VT_LPWSTR and VT_BSTR its
+  // text, or a null string pointer.
+  VARTYPE valueType = VT_EMPTY;
+  std::wstring valueText;
+  bool nullText = false;
+  HRESULT setValue = S_OK;
+  HRESULT commit = S_OK;
+  HRESULT save = S_OK;
+  // GetPath writes path (cut to the buffer) and returns getPath.
+  HRESULT getPath = S_OK;
+  std::wstring path;
+};
 
 // What the boundary answers. Defaults are the plain successes.
 struct ShellScript {
   HRESULT coInitialize = S_OK;
   bool ilCreateFromPathReturnsNull = false;
+  // CoCreateInstance of the pinned-list object.
   HRESULT coCreateInstance = S_OK;
   // CoCreateInstance reports coCreateInstance but hands out no object.
   bool coCreateInstanceWithoutObject = false;
   HRESULT modify = S_OK;
+  // CoCreateInstance of the shell link object, and its QueryInterface for
+  // IPersistFile.
+  HRESULT createShellLink = S_OK;
+  // CoCreateInstance of the link object reports success but hands out none.
+  bool createShellLinkWithoutObject = false;
+  HRESULT queryPersistFile = S_OK;
+  // The link object's answers: by the path given to Load, else `link`.
+  LinkScript link;
+  std::map<std::wstring, LinkScript> links;
+  // CoTaskMemAlloc returns null.
+  bool taskMemoryExhausted = false;
+  // The searches of a checked pin. SHGetFolderPathW writes appData.
+  HRESULT desktopFolder = S_OK;
+  HRESULT appDataFolder = S_OK;
+  std::wstring appData = L"C:\\Users\\me\\AppData\\Roaming";
+  HRESULT parseDisplayName = S_OK;
+  HRESULT bindToObject = S_OK;
+  HRESULT enumObjects = S_OK;
+  // EnumObjects reports enumObjects but hands out no enumerator.
+  bool enumObjectsWithoutEnumerator = false;
+  // The enumerator's items by parsing name; after them Next returns
+  // nextAtEnd. A name in displayNameFails makes GetDisplayNameOf fail.
+  std::vector<std::wstring> items;
+  HRESULT nextAtEnd = S_FALSE;
+  std::set<std::wstring> displayNameFails;
+  HRESULT strRetToBuf = S_OK;
+  // The entries FindFirstFileW and FindNextFileW yield; none means
+  // INVALID_HANDLE_VALUE.
+  std::vector<std::wstring> files;
 };
 
 class ShellDouble {
@@ -51,6 +103,12 @@ class ShellDouble {
   // Objects and item-ID lists handed out and not yet released or freed.
   int liveObjects() const { return liveObjects_; }
   int liveLists() const { return liveLists_; }
+  // Blocks from CoTaskMemAlloc and BSTRs handed out and not yet freed.
+  int liveTaskMemory() const { return static_cast<int>(taskMemory_.size()); }
+  int liveStrings() const { return liveStrings_; }
+
+  // Searches opened by FindFirstFileW and not yet closed.
+  int liveFinds() const { return liveFinds_; }
 
   // Used by the boundary's definitions.
   static ShellDouble& Current();
@@ -62,6 +120,17 @@ class ShellDouble {
   // The name of a list handed out and not yet freed; empty when unknown.
   std::string ListName(const void* list) const;
   void ForgetList(const void* list);
+  // A list in task memory that stands for the given path; ListText gives
+  // the path back.
+  void* NewNamedList(const std::wstring& path);
+  std::wstring ListText(const void* list) const;
+  int FindOpened() { ++liveFinds_; return ++findsMade_; }
+  void FindClosed() { --liveFinds_; }
+  void* AllocateTaskMemory(std::size_t size);
+  // False (and a test failure) for a block that is not live.
+  bool FreeTaskMemory(void* block);
+  void StringCreated() { ++liveStrings_; }
+  void StringDestroyed() { --liveStrings_; }
 
  private:
   class Capture;
@@ -72,6 +141,11 @@ class ShellDouble {
   int liveObjects_ = 0;
   int liveLists_ = 0;
   int listsMade_ = 0;
+  int liveStrings_ = 0;
+  int liveFinds_ = 0;
+  int findsMade_ = 0;
+  std::map<const void*, std::wstring> listTexts_;
+  std::set<void*> taskMemory_;
   std::vector<std::pair<const void*, std::string>> lists_;
   Capture* wcout_;
   Capture* wcerr_;

@@ -10,154 +10,13 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "support/process.h"
+#include "e2e/corv_test.h"
 
 namespace {
 
-using corvane::testing::ListFolder;
-using corvane::testing::ProcessOptions;
-using corvane::testing::ProcessResult;
-using corvane::testing::ReadFileBytes;
-using corvane::testing::RunProcess;
-using corvane::testing::TemporaryFolder;
-using corvane::testing::WithCrLf;
-using corvane::testing::WriteFileBytes;
-
-// The entry returns -1 after printing the help text.
-constexpr int kHelpStatus = 255;
-constexpr int kNoItemStatus = 2;
-constexpr int kModifyFailedStatus = 4;
-
-constexpr std::string_view kPinningNewIcon = "No matching icon found, pinning new icon\r\n";
-constexpr std::string_view kNoItem = "ILCreateFromPathW failed.\r\n";
-constexpr std::string_view kModifyFailed = "IPinnedList3::Modify failed.\r\n";
-constexpr std::string_view kAppIdArgumentCount =
-    "Error: AppID setting requires exactly 4 arguments: corv <shortcut.lnk> s "
-    "<AppUserModelID>\r\n";
-
-constexpr std::string_view kPinFolderBelowAppData =
-    "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
-
-const std::string& HelpText() {
-  static const std::string text = WithCrLf(ReadFileBytes(CORV_HELP_FILE));
-  return text;
-}
-
-std::string ExampleBytes(const std::string& name) {
-  return ReadFileBytes(std::string(CORV_EXAMPLES_DIR) + "/" + name);
-}
-
-// Bytes with everything outside printable ASCII escaped, so that a failure
-// shows where a CR or a stray byte went.
-std::string Visible(std::string_view bytes) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (const char c : bytes) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '\r') {
-      text += "\\r";
-    } else if (c == '\n') {
-      text += "\\n";
-    } else if (c == '\\') {
-      text += "\\\\";
-    } else if (byte < 0x20 || byte >= 0x7f) {
-      text += "\\x";
-      text += kHex[byte >> 4];
-      text += kHex[byte & 0xf];
-    } else {
-      text += c;
-    }
-  }
-  return text;
-}
-
-::testing::AssertionResult Produced(const ProcessResult& result, std::string_view out,
-                                    std::string_view err, int status) {
-  if (result.out == out && result.err == err && result.exitStatus == status) {
-    return ::testing::AssertionSuccess();
-  }
-  auto failure = ::testing::AssertionFailure();
-  if (result.out != out) {
-    failure << "\nstdout:   \"" << Visible(result.out) << "\"\nexpected: \"" << Visible(out)
-            << "\"";
-  }
-  if (result.err != err) {
-    failure << "\nstderr:   \"" << Visible(result.err) << "\"\nexpected: \"" << Visible(err)
-            << "\"";
-  }
-  if (result.exitStatus != status) {
-    failure << "\nexit status " << result.exitStatus << ", expected " << status;
-  }
-  return failure;
-}
-
-::testing::AssertionResult Pinned(const ProcessResult& result) {
-  return Produced(result, kPinningNewIcon, "", 0);
-}
-
-::testing::AssertionResult Unpinned(const ProcessResult& result) {
-  return Produced(result, "", "", 0);
-}
-
-::testing::AssertionResult HasNoHiddenEntries(const std::string& folder) {
-  for (const std::string& name : ListFolder(folder)) {
-    if (name.front() == '.') {
-      return ::testing::AssertionFailure() << "left behind in " << folder << ": " << name;
-    }
-  }
-  return ::testing::AssertionSuccess();
-}
-
-class CorvTest : public ::testing::Test {
- protected:
-  void TearDown() override { EXPECT_TRUE(HasNoHiddenEntries(PinFolder())); }
-
-  // Runs corv in the work folder with this test's APPDATA.
-  template <typename... Arguments>
-  ProcessResult Run(const Arguments&... arguments) {
-    return RunWith({}, {std::string(arguments)...});
-  }
-
-  // Runs corv with APPDATA set to this test's folder and the work folder as
-  // working directory, unless options say otherwise.
-  ProcessResult RunWith(ProcessOptions options, const std::vector<std::string>& arguments) {
-    options.environment.try_emplace("APPDATA", appData_.path());
-    if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
-    return RunProcess(CORV_BINARY, arguments, options);
-  }
-
-  std::string PinFolder() const { return PinFolderBelow(appData_.path()); }
-  static std::string PinFolderBelow(const std::string& appData) {
-    return appData + std::string(kPinFolderBelowAppData);
-  }
-
-  std::vector<std::string> Pins() const { return ListFolder(PinFolder()); }
-  std::string PinBytes(const std::string& name) const {
-    return ReadFileBytes(PinFolder() + "/" + name);
-  }
-
-  // Copies an example shortcut to a path relative to the work folder
-  // (folders included) and gives back the absolute path.
-  std::string CopyExample(const std::string& example, const std::string& as) {
-    const std::string path = WorkPath(as);
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    WriteFileBytes(path, ExampleBytes(example));
-    return path;
-  }
-
-  std::string WorkPath(const std::string& relative) const { return work_.path() + "/" + relative; }
-  const std::string& AppData() const { return appData_.path(); }
-
-  const std::string example_ = ExampleBytes("Example.lnk");
-  const std::string minecraft_ = ExampleBytes("Minecraft.lnk");
-
- private:
-  TemporaryFolder appData_;
-  TemporaryFolder work_;
-};
+using namespace corvane::e2e;
 
 // --- Help on request ------------------------------------------------------
 
@@ -271,7 +130,7 @@ TEST_F(E2ePin, OnlyTheFirstLetterOfTheCommandCounts) {
   const std::string example = CopyExample("Example.lnk", "Example.lnk");
   const std::string minecraft = CopyExample("Minecraft.lnk", "Minecraft.lnk");
   const std::string third = CopyExample("Example.lnk", "sub/Third.lnk");
-  WriteFileBytes(third, example_ + "different");
+  WriteFileBytes(third, "a file of its own, pinned as any file is");
 
   EXPECT_TRUE(Pinned(Run(example, "px")));
   EXPECT_TRUE(Pinned(Run(minecraft, "pull")));

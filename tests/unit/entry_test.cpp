@@ -118,15 +118,46 @@ TEST(Entry, PinAndUnpinResultsBecomeTheExitCode) {
   }
 }
 
-TEST(Entry, CheckedPinPinsWhenNoExistingPinIsFound) {
+TEST(Entry, CheckedPinSearchesBothWaysThenPins) {
   ShellDouble shell;
   EXPECT_EQ(RunWith({L"a.lnk", L"v"}), 0);
-  EXPECT_EQ(shell.LogOf({"IPinnedList3::Modify"}), Log{"IPinnedList3::Modify(null, list1, 4)"});
+  const Log steps = shell.LogOf({"SHGetDesktopFolder", "FindFirstFileW", "cout:", "ILCreate",
+                                 "IPinnedList3::Modify", "CoUninitialize"});
+  ASSERT_EQ(steps.size(), 6u);
+  EXPECT_EQ(steps[0], "SHGetDesktopFolder");
+  EXPECT_EQ(steps[1].rfind("FindFirstFileW(", 0), 0u);
+  EXPECT_EQ(steps[2], "cout: No matching icon found, pinning new icon\n");
+  EXPECT_EQ(steps[3], "ILCreateFromPathW(a.lnk) -> list2");
+  EXPECT_EQ(steps[4], "IPinnedList3::Modify(null, list2, 4)");
+  EXPECT_EQ(steps[5], "CoUninitialize");
+}
+
+TEST(Entry, CheckedPinWithAMatchPinsNothing) {
+  ShellDouble shell;
+  shell.script.link.path = L"C:\\App\\app.exe";
+  shell.script.items = {L"C:\\Pins\\App.lnk"};
+  EXPECT_EQ(RunWith({L"a.lnk", L"v"}), 0);
+  EXPECT_TRUE(shell.LogOf({"ILCreate", "IPinnedList3", "cout:"}).empty());
+}
+
+TEST(Entry, AppIdOperationsSucceedWithZero) {
+  {
+    ShellDouble shell;
+    EXPECT_EQ(RunWith({L"a.lnk", L"g"}), 0);
+    EXPECT_EQ(shell.out(), L"No AppUserModelID set for shortcut: a.lnk\n");
+  }
+  {
+    ShellDouble shell;
+    EXPECT_EQ(RunWith({L"a.lnk", L"s", L"My.App"}), 0);
+    EXPECT_EQ(shell.out(), L"Successfully set AppUserModelID 'My.App' for shortcut: a.lnk\n");
+    EXPECT_TRUE(shell.err().empty());
+  }
 }
 
 TEST(Entry, FailedAppIdOperationsCloseWithTheirOwnLine) {
   {
     ShellDouble shell;
+    shell.script.link.load = E_ACCESSDENIED;
     EXPECT_EQ(RunWith({L"a.lnk", L"g"}), 6);
     const Log lines = shell.LogOf({"wcerr", "fputws", "CoUninitialize"});
     ASSERT_GE(lines.size(), 3u);
@@ -136,9 +167,11 @@ TEST(Entry, FailedAppIdOperationsCloseWithTheirOwnLine) {
   }
   {
     ShellDouble shell;
+    shell.script.link.save = E_ACCESSDENIED;
     EXPECT_EQ(RunWith({L"a.lnk", L"s", L"My.App"}), 5);
-    const Log lines = shell.LogOf({"fputws", "CoUninitialize"});
-    EXPECT_EQ(lines, (Log{"fputws(stderr): SetShortcutAppID failed.\n", "CoUninitialize"}));
+    const Log lines = shell.LogOf({"wcerr", "fputws", "CoUninitialize"});
+    EXPECT_EQ(lines, (Log{"wcerr: Failed to save shortcut file. HRESULT: 0x80070005\n",
+                          "fputws(stderr): SetShortcutAppID failed.\n", "CoUninitialize"}));
   }
 }
 

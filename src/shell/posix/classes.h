@@ -7,6 +7,7 @@
 namespace corvane::posix {
 
 HRESULT CreatePinnedList(REFIID riid, void** object);
+HRESULT CreateShellLink(REFIID riid, void** object);
 
 // QueryInterface for an object that offers IUnknown and exactly one other
 // interface.

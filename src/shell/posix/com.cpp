@@ -6,10 +6,7 @@
 #include "shell/pinned_list.h"
 #include "shell/posix/classes.h"
 #include "shell/posix/com.h"
-
-const IID IID_IUnknown = {0x00000000, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
-
-bool IsEqualGUID(REFGUID a, REFGUID b) { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+#include "shell/shell_link.h"
 
 namespace {
 
@@ -23,6 +20,7 @@ struct ClassEntry {
 
 const ClassEntry kClasses[] = {
     {&PinnedListClassId, corvane::posix::CreatePinnedList},
+    {&CLSID_ShellLink, corvane::posix::CreateShellLink},
 };
 
 }  // namespace

@@ -25,9 +25,17 @@ using LPWSTR = wchar_t*;
 using PWSTR = wchar_t*;
 using LPCWSTR = const wchar_t*;
 using PCWSTR = const wchar_t*;
+using OLECHAR = WCHAR;
+using LPOLESTR = OLECHAR*;
+using LPCOLESTR = const OLECHAR*;
 using LPVOID = void*;
 using HANDLE = void*;
 using HWND = struct HWND__*;
+
+#define MAX_PATH 260
+
+inline constexpr BOOL FALSE = 0;
+inline constexpr BOOL TRUE = 1;
 
 #define STDMETHODCALLTYPE
 #define WINAPI

@@ -1,5 +1,7 @@
 #include "shell/posix/errors.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 namespace corvane::posix {
@@ -38,6 +40,18 @@ HRESULT HResultFromErrno(int error) {
     default:
       return E_FAIL;
   }
+}
+
+HRESULT HResultFromErrnoForPath(int error, const std::string& path) {
+  if (error == ENOENT) {
+    const std::size_t slash = path.find_last_of('/');
+    struct stat status;
+    if (slash != std::string::npos && slash > 0 &&
+        stat(path.substr(0, slash).c_str(), &status) != 0) {
+      return HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+    }
+  }
+  return HResultFromErrno(error);
 }
 
 }  // namespace corvane::posix

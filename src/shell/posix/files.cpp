@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -137,6 +139,68 @@ bool SameContents(int fdA, int fdB, int* error) {
 void SyncFolder(const std::string& folder) {
   unique_fd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (fd) fsync(fd.get());
+}
+
+int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes) {
+  unique_fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd) return errno;
+  struct stat status;
+  if (fstat(fd.get(), &status) != 0) return errno;
+  if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+  if (static_cast<std::uint64_t>(status.st_size) > limit) return EFBIG;
+  // The size is a hint: read to the end, and never past the limit.
+  bytes.assign(static_cast<std::size_t>(status.st_size), 0);
+  std::size_t done = 0;
+  for (;;) {
+    const ssize_t got =
+        ReadFully(fd.get(), reinterpret_cast<char*>(bytes.data()) + done, bytes.size() - done);
+    if (got < 0) return errno;
+    done += static_cast<std::size_t>(got);
+    if (done < bytes.size()) break;
+    // Full: the file may have grown since fstat.
+    char probe;
+    const ssize_t more = ReadFully(fd.get(), &probe, 1);
+    if (more < 0) return errno;
+    if (more == 0) break;
+    if (done >= limit) return EFBIG;
+    bytes.push_back(static_cast<std::uint8_t>(probe));
+    ++done;
+    bytes.resize(std::min(limit, done + kChunk));
+  }
+  bytes.resize(done);
+  return 0;
+}
+
+int ReplaceFileContents(const std::string& givenPath, const std::vector<std::uint8_t>& bytes) {
+  // A symbolic link stays a link: the file it points at gets the new bytes.
+  std::string path = givenPath;
+  if (char* resolved = realpath(givenPath.c_str(), nullptr)) {
+    path = resolved;
+    std::free(resolved);
+  }
+  mode_t mode = 0666;
+  struct stat status;
+  if (stat(path.c_str(), &status) == 0) {
+    if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
+    // Renaming over the file would succeed where writing it is refused.
+    if (access(path.c_str(), W_OK) != 0) return errno;
+    mode = status.st_mode & 07777;
+  } else if (errno != ENOENT) {
+    return errno;
+  } else {
+    const mode_t mask = umask(0);
+    umask(mask);
+    mode &= ~mask;
+  }
+  const std::size_t slash = path.find_last_of('/');
+  const std::string folder = slash == 0 ? "/" : path.substr(0, slash);
+  TemporaryFile file;
+  int error = file.Create(folder, mode);
+  if (error == 0) error = file.Write(bytes.data(), bytes.size());
+  if (error == 0) error = file.Sync();
+  if (error == 0) error = file.ReplaceAs(path);
+  if (error == 0) SyncFolder(folder);
+  return error;
 }
 
 int CreateFolders(const std::string& path) {

@@ -5,7 +5,9 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace corvane::posix {
 
@@ -62,6 +64,19 @@ bool SameContents(int fdA, int fdB, int* error);
 
 // Flushes a folder's entries to disk, so that a rename in it lasts.
 void SyncFolder(const std::string& folder);
+
+// Reads a whole regular file of at most limit bytes: 0, or errno (EISDIR
+// for a folder, EINVAL for anything else that is not a regular file,
+// EFBIG past the limit). Never blocks on a FIFO.
+int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes);
+
+// Replaces the contents of a file as one step: the bytes go to a temporary
+// file in the same folder, are flushed, and the temporary file is renamed
+// over the original, whose permission bits it takes. A file that exists must
+// be a writable regular file; a symbolic link to one keeps pointing at it,
+// and that file is what gets replaced. On failure the original is untouched
+// and no temporary file is left: 0 or errno.
+int ReplaceFileContents(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Creates the folder and any missing parents; 0 or errno.
 int CreateFolders(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 #include "shell/posix/item_ids.h"
 #include "shell/posix/paths.h"
@@ -42,6 +43,20 @@ PIDLIST_ABSOLUTE IdListFromNativePath(const std::string& absolutePath) {
   return reinterpret_cast<PIDLIST_ABSOLUTE>(bytes);
 }
 
+PITEMID_CHILD ChildIdList(const std::string& name, bool isFolder) {
+  if (name.size() + kItemOverhead > std::numeric_limits<USHORT>::max()) return nullptr;
+  const auto cb = static_cast<USHORT>(name.size() + kItemOverhead);
+  auto* bytes = static_cast<BYTE*>(CoTaskMemAlloc(cb + sizeof(USHORT)));
+  if (bytes == nullptr) return nullptr;
+  std::memcpy(bytes, &cb, sizeof cb);
+  bytes[2] = isFolder ? kFolderItem : kFileItem;
+  std::memcpy(bytes + 3, name.data(), name.size());
+  bytes[3 + name.size()] = 0;
+  const USHORT terminator = 0;
+  std::memcpy(bytes + cb, &terminator, sizeof terminator);
+  return reinterpret_cast<PITEMID_CHILD>(bytes);
+}
+
 std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list) {
   if (list == nullptr) return std::nullopt;
   const auto* cursor = reinterpret_cast<const BYTE*>(list);
@@ -56,6 +71,12 @@ std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list) {
     const auto* name = reinterpret_cast<const char*>(cursor + 3);
     const std::size_t length = cb - kItemOverhead;
     if (name[length] != '\0' || std::memchr(name, '\0', length) != nullptr) return std::nullopt;
+    // A name is one component: not empty, no separator, not "." or "..".
+    const std::string_view component(name, length);
+    if (component.empty() || component.find('/') != std::string_view::npos || component == "." ||
+        component == "..") {
+      return std::nullopt;
+    }
     path += '/';
     path.append(name, length);
     cursor += cb;

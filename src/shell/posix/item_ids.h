@@ -18,6 +18,11 @@ inline constexpr BYTE kFileItem = 0x32;
 // nothing exists there or memory runs out.
 PIDLIST_ABSOLUTE IdListFromNativePath(const std::string& absolutePath);
 
+// A list in task memory of one item: a child named `name` (a file or folder
+// name, no slash) of whatever folder it is relative to. Null when the name
+// is too long for an item or memory runs out.
+PITEMID_CHILD ChildIdList(const std::string& name, bool isFolder);
+
 // The native path an absolute list names; nothing when the list is not one
 // of the stand-in's lists.
 std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list);

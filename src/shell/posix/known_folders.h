@@ -3,10 +3,6 @@
 
 #include "shell/posix/com.h"
 
-#ifndef MAX_PATH
-#define MAX_PATH 260
-#endif
-
 inline constexpr int CSIDL_APPDATA = 0x001a;
 inline constexpr int CSIDL_FLAG_MASK = 0xff00;
 inline constexpr DWORD SHGFP_TYPE_CURRENT = 0;

@@ -4,9 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <locale.h>
 #include <unistd.h>
-#include <wctype.h>
 
 #include <cerrno>
 #include <new>
@@ -19,6 +17,7 @@
 #include "shell/posix/errors.h"
 #include "shell/posix/files.h"
 #include "shell/posix/item_ids.h"
+#include "shell/posix/link_file.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -39,24 +38,9 @@ HRESULT PinFolder(std::string& folder) {
   return folder.empty() ? E_FAIL : S_OK;
 }
 
-// Windows compares file names without regard to case, by Unicode's simple
-// case mapping. The built-in C.UTF-8 locale has that mapping; it is used
-// here only, the program's own locale stays untouched.
-wchar_t UpperCase(wchar_t c) {
-  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-  if (utf8 != static_cast<locale_t>(0)) return static_cast<wchar_t>(towupper_l(c, utf8));
-  return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
-}
-
+// Windows compares file names without regard to case.
 bool SameFileName(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  const std::wstring wideA = DecodeNativeText(a);
-  const std::wstring wideB = DecodeNativeText(b);
-  if (wideA.size() != wideB.size()) return false;
-  for (std::size_t i = 0; i < wideA.size(); ++i) {
-    if (UpperCase(wideA[i]) != UpperCase(wideB[i])) return false;
-  }
-  return true;
+  return a == b || SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b));
 }
 
 // "App.lnk", then "App (2).lnk", "App (3).lnk", ...
@@ -165,32 +149,47 @@ HRESULT Pin(const std::string& source) {
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-// The pins of a shortcut are the pinned files with its exact bytes. A
-// shortcut changed since it was pinned has none; its pin is then the one
-// under its file name. Pins of other shortcuts that merely share the name
-// ("App (2).lnk" beside "App.lnk") are never touched.
+// The target a link file points at; empty when it cannot be read or has none.
+std::wstring TargetOfLinkFile(const std::string& path) {
+  constexpr std::size_t kLargestLink = 64 * 1024 * 1024;
+  std::vector<std::uint8_t> bytes;
+  LinkFile link;
+  if (ReadRegularFile(path, kLargestLink, bytes) != 0 || FAILED(ParseLinkFile(std::move(bytes), link))) {
+    return {};
+  }
+  return LinkTarget(link);
+}
+
+// The pins of a shortcut are the pinned files with its exact bytes, and the
+// pinned shortcuts that point at the same target (the shortcut may have
+// been changed since it was pinned, its AppUserModelID set, say). A
+// shortcut with neither has at most the pin under its file name. Pins of
+// other shortcuts that merely share the name ("App (2).lnk" beside
+// "App.lnk") are never touched.
 HRESULT Unpin(const std::string& source) {
   int error;
   unique_fd sourceFd = OpenRegularFile(source, &error);
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   const std::string name = BaseName(source);
+  const std::wstring target = sourceFd ? TargetOfLinkFile(source) : std::wstring();
 
-  std::vector<std::string> identical;
+  std::vector<std::string> pins;
   std::vector<std::string> sameName;
   const int listError = ForEachEntry(folder, [&](const std::string& entry, const std::string& path) {
     int openError;
     unique_fd pinned = OpenRegularFile(path, &openError);
     if (!pinned) return;
-    if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
-      identical.push_back(path);
+    if ((sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) ||
+        (!target.empty() && TargetOfLinkFile(path) == target)) {
+      pins.push_back(path);
     } else if (SameFileName(entry, name)) {
       sameName.push_back(path);
     }
   });
   if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
 
-  const std::vector<std::string>& pins = identical.empty() ? sameName : identical;
+  if (pins.empty()) pins = sameName;
   if (pins.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
   int failure = 0;
   for (const std::string& path : pins) {

@@ -1,5 +1,8 @@
 #include "shell/posix/text.h"
 
+#include <locale.h>
+#include <wctype.h>
+
 namespace corvane::posix {
 namespace {
 
@@ -100,6 +103,51 @@ std::size_t Utf16Length(std::wstring_view text) {
   std::size_t units = 0;
   for (wchar_t c : text) units += static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
   return units;
+}
+
+std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units) {
+  std::size_t used = 0;
+  std::size_t length = 0;
+  for (wchar_t c : text) {
+    const std::size_t width = static_cast<char32_t>(c) > 0xFFFF ? 2 : 1;
+    if (used + width > units) break;
+    used += width;
+    ++length;
+  }
+  return text.substr(0, length);
+}
+
+std::wstring DecodeWindows1252(std::string_view bytes) {
+  // 0x80..0x9F; every other byte is the code point of the same value.
+  static constexpr char16_t kHighControls[32] = {
+      0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+      0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+      0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+      0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+  std::wstring text;
+  text.reserve(bytes.size());
+  for (char byte : bytes) {
+    const auto value = static_cast<unsigned char>(byte);
+    text += value >= 0x80 && value <= 0x9F ? static_cast<wchar_t>(kHighControls[value - 0x80])
+                                           : static_cast<wchar_t>(value);
+  }
+  return text;
+}
+
+wchar_t UpperCaseChar(wchar_t c) {
+  // The built-in C.UTF-8 locale has Unicode's simple case mapping. It is
+  // used here only; the program's own locale stays untouched.
+  static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+  if (utf8 != static_cast<locale_t>(0)) return static_cast<wchar_t>(towupper_l(c, utf8));
+  return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
+}
+
+bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i] && UpperCaseChar(a[i]) != UpperCaseChar(b[i])) return false;
+  }
+  return true;
 }
 
 }  // namespace corvane::posix

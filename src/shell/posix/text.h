@@ -22,4 +22,20 @@ std::string NativePath(std::wstring_view path);
 // The number of UTF-16 units the text takes on Windows.
 std::size_t Utf16Length(std::wstring_view text);
 
+// The longest prefix of the text that fits in `units` UTF-16 units, never
+// ending between the two halves of a surrogate pair.
+std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units);
+
+// Decodes text in the Windows-1252 code page, the stand-in's ANSI code page.
+// The five bytes that page leaves undefined become U+0081, U+008D, U+008F,
+// U+0090 and U+009D, as Windows decodes them.
+std::wstring DecodeWindows1252(std::string_view bytes);
+
+// The character in upper case by Unicode's simple case mapping, the way
+// Windows compares file names without regard to case.
+wchar_t UpperCaseChar(wchar_t c);
+
+// Whether two names are equal without regard to case, character by character.
+bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b);
+
 }  // namespace corvane::posix

@@ -1,0 +1,271 @@
+#include "shell/posix/link_target.h"
+
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "shell/posix/text.h"
+
+namespace corvane::posix {
+namespace {
+
+// {20D04FE0-3AEA-1069-A2D8-08002B30309D}: My Computer, the root of the drives.
+constexpr GUID kMyComputer = {0x20D04FE0, 0x3AEA, 0x1069,
+                              {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
+
+constexpr std::uint8_t kRootFolderClass = 0x1F;
+constexpr std::uint8_t kClassTypeMask = 0x70;
+constexpr std::uint8_t kVolumeType = 0x20;
+constexpr std::uint8_t kVolumeHasName = 0x01;
+constexpr std::uint8_t kFileEntryUnicode = 0x04;
+constexpr std::size_t kVolumeNameOffset = 3;
+constexpr std::size_t kVolumeNameSize = 20;
+constexpr std::size_t kPrimaryNameOffset = 14;
+constexpr std::uint32_t kFileEntryExtension = 0xBEEF0004;
+constexpr std::size_t kExtensionHeaderSize = 8;
+
+// LinkInfo and CommonNetworkRelativeLink.
+constexpr std::uint32_t kLinkInfoMinimumHeader = 0x1C;
+constexpr std::uint32_t kLinkInfoUnicodeHeader = 0x24;
+constexpr std::uint32_t kVolumeIdAndLocalBasePath = 0x1;
+constexpr std::uint32_t kCommonNetworkRelativeLinkAndPathSuffix = 0x2;
+constexpr std::uint32_t kNetworkLinkMinimumSize = 0x14;
+constexpr std::uint32_t kNetworkLinkUnicodeSize = 0x1C;
+constexpr std::uint32_t kValidDevice = 0x1;
+
+// The items of an IDList, each with its size field; nothing when an item
+// does not fit or the terminator is missing.
+std::optional<std::vector<Bytes>> SplitItems(Bytes idList) {
+  std::vector<Bytes> items;
+  std::size_t offset = 0;
+  for (;;) {
+    std::uint16_t size = 0;
+    if (!ReadU16(idList, offset, size)) return std::nullopt;
+    if (size == 0) return items;
+    // An item holds at least its size and its class byte.
+    if (size < 3 || !Fits(idList.size(), offset, size)) return std::nullopt;
+    items.push_back(idList.subspan(offset, size));
+    offset += size;
+  }
+}
+
+// NUL-terminated 8-bit text starting at offset and ending before limit.
+std::optional<std::string_view> ReadAnsiZ(Bytes bytes, std::size_t offset, std::size_t limit) {
+  if (limit > bytes.size()) limit = bytes.size();
+  for (std::size_t end = offset; end < limit; ++end) {
+    if (bytes[end] == 0) {
+      return std::string_view(reinterpret_cast<const char*>(bytes.data() + offset), end - offset);
+    }
+  }
+  return std::nullopt;
+}
+
+// NUL-terminated UTF-16 text starting at offset and ending before limit;
+// `units` is its length without the terminator.
+std::optional<std::wstring> ReadUtf16Z(Bytes bytes, std::size_t offset, std::size_t limit,
+                                       std::size_t* units = nullptr) {
+  if (limit > bytes.size()) limit = bytes.size();
+  for (std::size_t end = offset; end + 2 <= limit; end += 2) {
+    std::uint16_t unit = 0;
+    ReadU16(bytes, end, unit);
+    if (unit != 0) continue;
+    std::wstring text;
+    if (!ReadUtf16(bytes, offset, (end - offset) / 2, text)) return std::nullopt;
+    if (units != nullptr) *units = (end - offset) / 2;
+    return text;
+  }
+  return std::nullopt;
+}
+
+bool IsMyComputer(Bytes item) {
+  GUID folder{};
+  return item[2] == kRootFolderClass && ReadGuid(item, 4, folder) && folder == kMyComputer;
+}
+
+// "C:\" for a volume item that names a drive.
+std::optional<std::wstring> DriveOfVolumeItem(Bytes item) {
+  const std::uint8_t type = item[2];
+  if ((type & kClassTypeMask) != kVolumeType || (type & kVolumeHasName) == 0) return std::nullopt;
+  const auto name = ReadAnsiZ(item, kVolumeNameOffset, kVolumeNameOffset + kVolumeNameSize);
+  if (!name || name->size() < 2 || name->size() > 3) return std::nullopt;
+  const char letter = (*name)[0];
+  const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
+  if (!isLetter || (*name)[1] != ':' || (name->size() == 3 && (*name)[2] != '\\')) {
+    return std::nullopt;
+  }
+  return std::wstring{static_cast<wchar_t>(letter), L':', L'\\'};
+}
+
+// A name that can be a component of a Windows path.
+bool IsComponentName(const std::wstring& name) {
+  return !name.empty() && name != L"." && name != L".." &&
+         name.find_first_of(L"\\/") == std::wstring::npos;
+}
+
+// The long name in a file entry extension block at offset; nothing when the
+// block is malformed, an empty string when it holds no long name.
+std::optional<std::wstring> LongNameOfExtension(Bytes item, std::size_t offset) {
+  std::uint16_t size = 0, version = 0;
+  ReadU16(item, offset, size);
+  ReadU16(item, offset + 2, version);
+  if (size < kExtensionHeaderSize || !Fits(item.size(), offset, size)) return std::nullopt;
+  // Version 3 (Windows XP) was the first with the long name; later versions
+  // put more fields before it.
+  if (version < 3) return std::wstring();
+  std::size_t nameOffset = version >= 7 ? 38 : 20;
+  if (version >= 8) nameOffset += 4;
+  if (version >= 9) nameOffset += 4;
+  if (nameOffset >= size) return std::nullopt;
+  return ReadUtf16Z(item, offset + nameOffset, offset + size);
+}
+
+// The long name of a file entry item: the Unicode name in its extension
+// block, else its primary name.
+std::optional<std::wstring> NameOfFileEntry(Bytes item) {
+  const std::uint8_t type = item[2];
+  if ((type & 0xF0) != 0x30) return std::nullopt;
+  std::wstring primary;
+  std::size_t primaryEnd = 0;
+  if (type & kFileEntryUnicode) {
+    std::size_t units = 0;
+    auto name = ReadUtf16Z(item, kPrimaryNameOffset, item.size(), &units);
+    if (!name) return std::nullopt;
+    primary = std::move(*name);
+    primaryEnd = kPrimaryNameOffset + 2 * (units + 1);
+  } else {
+    const auto name = ReadAnsiZ(item, kPrimaryNameOffset, item.size());
+    if (!name) return std::nullopt;
+    primary = DecodeWindows1252(*name);
+    primaryEnd = kPrimaryNameOffset + name->size() + 1;
+    primaryEnd += primaryEnd % 2;  // the extension blocks start 16-bit aligned
+  }
+
+  // The item's last two bytes give the offset of its first extension block.
+  std::uint16_t firstExtension = 0;
+  std::uint32_t signature = 0;
+  std::wstring name = std::move(primary);
+  if (ReadU16(item, item.size() - 2, firstExtension) && firstExtension >= primaryEnd &&
+      ReadU32(item, firstExtension + 4u, signature) && signature == kFileEntryExtension) {
+    auto longName = LongNameOfExtension(item, firstExtension);
+    if (!longName) return std::nullopt;
+    if (!longName->empty()) name = std::move(*longName);
+  }
+  if (!IsComponentName(name)) return std::nullopt;
+  return name;
+}
+
+// NUL-terminated ANSI text at an offset of a structure whose header is
+// headerSize bytes; nothing when the offset or the text leaves the structure.
+std::optional<std::wstring> AnsiField(Bytes structure, std::uint32_t offset,
+                                      std::uint32_t headerSize) {
+  if (offset < headerSize || offset >= structure.size()) return std::nullopt;
+  const auto text = ReadAnsiZ(structure, offset, structure.size());
+  if (!text) return std::nullopt;
+  return DecodeWindows1252(*text);
+}
+
+std::optional<std::wstring> UnicodeField(Bytes structure, std::uint32_t offset,
+                                         std::uint32_t headerSize) {
+  if (offset < headerSize || offset >= structure.size()) return std::nullopt;
+  return ReadUtf16Z(structure, offset, structure.size());
+}
+
+// The share (or, failing that, the device) a CommonNetworkRelativeLink names.
+std::optional<std::wstring> NetworkShare(Bytes linkInfo, std::uint32_t offset,
+                                         std::uint32_t headerSize) {
+  std::uint32_t size = 0, flags = 0, netNameOffset = 0, deviceNameOffset = 0;
+  if (offset < headerSize || !ReadU32(linkInfo, offset, size) || size < kNetworkLinkMinimumSize ||
+      !Fits(linkInfo.size(), offset, size)) {
+    return std::nullopt;
+  }
+  const Bytes link = linkInfo.subspan(offset, size);
+  ReadU32(link, 4, flags);
+  ReadU32(link, 8, netNameOffset);
+  ReadU32(link, 12, deviceNameOffset);
+  // Past the minimal header, the Unicode names' offsets follow.
+  const bool unicode = netNameOffset > kNetworkLinkMinimumSize;
+  std::uint32_t netNameOffsetUnicode = 0, deviceNameOffsetUnicode = 0;
+  if (unicode) {
+    if (size < kNetworkLinkUnicodeSize) return std::nullopt;
+    ReadU32(link, 0x14, netNameOffsetUnicode);
+    ReadU32(link, 0x18, deviceNameOffsetUnicode);
+  }
+  const std::uint32_t linkHeader = unicode ? kNetworkLinkUnicodeSize : kNetworkLinkMinimumSize;
+
+  auto netName = unicode && netNameOffsetUnicode != 0
+                     ? UnicodeField(link, netNameOffsetUnicode, linkHeader)
+                     : AnsiField(link, netNameOffset, linkHeader);
+  if (!netName) return std::nullopt;
+  if (!netName->empty()) return netName;
+  if ((flags & kValidDevice) == 0) return std::wstring();
+  return unicode && deviceNameOffsetUnicode != 0
+             ? UnicodeField(link, deviceNameOffsetUnicode, linkHeader)
+             : AnsiField(link, deviceNameOffset, linkHeader);
+}
+
+}  // namespace
+
+std::wstring TargetFromIdList(Bytes idList) {
+  const auto items = SplitItems(idList);
+  if (!items || items->size() < 2) return {};
+  if (!IsMyComputer((*items)[0])) return {};
+  auto path = DriveOfVolumeItem((*items)[1]);
+  if (!path) return {};
+  for (std::size_t i = 2; i < items->size(); ++i) {
+    const auto name = NameOfFileEntry((*items)[i]);
+    if (!name) return {};
+    if (path->back() != L'\\') *path += L'\\';
+    *path += *name;
+  }
+  return *path;
+}
+
+std::wstring TargetFromLinkInfo(Bytes linkInfo) {
+  std::uint32_t size = 0, headerSize = 0, flags = 0;
+  if (!ReadU32(linkInfo, 0, size) || size > linkInfo.size()) return {};
+  const Bytes info = linkInfo.first(size);
+  if (!ReadU32(info, 4, headerSize) || headerSize < kLinkInfoMinimumHeader || headerSize > size) {
+    return {};
+  }
+  std::uint32_t localBasePathOffset = 0, networkLinkOffset = 0, suffixOffset = 0;
+  ReadU32(info, 8, flags);
+  ReadU32(info, 16, localBasePathOffset);
+  ReadU32(info, 20, networkLinkOffset);
+  ReadU32(info, 24, suffixOffset);
+  const bool unicode = headerSize >= kLinkInfoUnicodeHeader;
+  std::uint32_t localBasePathOffsetUnicode = 0, suffixOffsetUnicode = 0;
+  if (unicode) {
+    ReadU32(info, 28, localBasePathOffsetUnicode);
+    ReadU32(info, 32, suffixOffsetUnicode);
+  }
+
+  std::optional<std::wstring> suffix;
+  if (unicode && suffixOffsetUnicode != 0) {
+    suffix = UnicodeField(info, suffixOffsetUnicode, headerSize);
+  } else if (suffixOffset != 0) {
+    suffix = AnsiField(info, suffixOffset, headerSize);
+  } else {
+    suffix = std::wstring();
+  }
+  if (!suffix) return {};
+
+  if (flags & kVolumeIdAndLocalBasePath) {
+    const auto base = unicode && localBasePathOffsetUnicode != 0
+                          ? UnicodeField(info, localBasePathOffsetUnicode, headerSize)
+                          : AnsiField(info, localBasePathOffset, headerSize);
+    if (!base) return {};
+    if (!base->empty()) return *base + *suffix;
+  }
+  if (flags & kCommonNetworkRelativeLinkAndPathSuffix) {
+    auto share = NetworkShare(info, networkLinkOffset, headerSize);
+    if (!share || share->empty()) return {};
+    if (!suffix->empty()) {
+      if (share->back() != L'\\') *share += L'\\';
+      *share += *suffix;
+    }
+    return *share;
+  }
+  return {};
+}
+
+}  // namespace corvane::posix

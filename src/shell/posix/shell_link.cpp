@@ -1,0 +1,294 @@
+// The stand-in's shell link object: IShellLinkW, IPersistFile and
+// IPropertyStore over a real .lnk file. Load reads the whole file once and
+// keeps its bytes; property changes are staged by SetValue, applied to those
+// bytes by Commit, and written back by Save, which changes nothing outside
+// the property store block.
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "shell/posix/classes.h"
+#include "shell/posix/errors.h"
+#include "shell/posix/files.h"
+#include "shell/posix/link_file.h"
+#include "shell/posix/paths.h"
+#include "shell/posix/property_storage.h"
+#include "shell/posix/property_store.h"
+#include "shell/posix/shell_link.h"
+#include "shell/posix/text.h"
+
+namespace corvane::posix {
+namespace {
+
+// No shortcut comes near this; a larger file is not read into memory.
+constexpr std::size_t kMaximumLinkFileSize = 64 * 1024 * 1024;
+
+const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(223);  // ERROR_FILE_TOO_LARGE
+
+// Copies text into a caller's buffer of cch UTF-16 units: as much as fits
+// with the terminator, never splitting a surrogate pair.
+void CopyToBuffer(std::wstring_view text, LPWSTR buffer, int cch) {
+  const std::wstring_view fitting = Utf16Prefix(text, static_cast<std::size_t>(cch) - 1);
+  fitting.copy(buffer, fitting.size());
+  buffer[fitting.size()] = L'\0';
+}
+
+// A staged change: the key's new TypedPropertyValue, or none to remove it.
+struct StagedValue {
+  PROPERTYKEY key;
+  bool remove;
+  std::vector<std::uint8_t> value;
+};
+
+class ShellLink final : public IShellLinkW, public IPersistFile, public IPropertyStore {
+ public:
+  // IUnknown, shared by the three interfaces.
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+    if (object == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_IShellLinkW) {
+      *object = static_cast<IShellLinkW*>(this);
+    } else if (riid == IID_IPersistFile || riid == IID_IPersist) {
+      *object = static_cast<IPersistFile*>(this);
+    } else if (riid == IID_IPropertyStore) {
+      *object = static_cast<IPropertyStore*>(this);
+    } else {
+      *object = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const ULONG remaining = --references_;
+    if (remaining == 0) delete this;
+    return remaining;
+  }
+
+  // IShellLinkW. The program reads links; the setters are not part of the
+  // stand-in.
+  HRESULT STDMETHODCALLTYPE GetPath(LPWSTR pszFile, int cch, WIN32_FIND_DATAW* pfd,
+                                    DWORD) override {
+    if (pszFile == nullptr || cch <= 0) return E_INVALIDARG;
+    if (pfd != nullptr) std::memset(pfd, 0, sizeof *pfd);
+    const std::wstring target = loaded_ ? LinkTarget(link_) : std::wstring();
+    if (target.empty()) {
+      pszFile[0] = L'\0';
+      return S_FALSE;
+    }
+    CopyToBuffer(target, pszFile, cch < MAX_PATH ? cch : MAX_PATH);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* ppidl) override {
+    if (ppidl == nullptr) return E_POINTER;
+    *ppidl = nullptr;
+    if (!loaded_ || link_.idList.size == 0) return S_FALSE;
+    void* copy = CoTaskMemAlloc(link_.idList.size);
+    if (copy == nullptr) return E_OUTOFMEMORY;
+    std::memcpy(copy, link_.bytes.data() + link_.idList.offset, link_.idList.size);
+    *ppidl = static_cast<PIDLIST_ABSOLUTE>(copy);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetIDList(PCIDLIST_ABSOLUTE) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetDescription(LPWSTR pszName, int cch) override {
+    return GetString(link_.name, pszName, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetDescription(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPWSTR pszDir, int cch) override {
+    return GetString(link_.workingDir, pszDir, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetArguments(LPWSTR pszArgs, int cch) override {
+    return GetString(link_.arguments, pszArgs, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetArguments(LPCWSTR) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetHotkey(WORD* pwHotkey) override {
+    if (pwHotkey == nullptr) return E_POINTER;
+    std::uint16_t hotkey = 0;
+    ReadU16(link_.bytes, 0x40, hotkey);
+    *pwHotkey = hotkey;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetHotkey(WORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetShowCmd(int* piShowCmd) override {
+    if (piShowCmd == nullptr) return E_POINTER;
+    std::uint32_t showCommand = 1;  // SW_SHOWNORMAL
+    ReadU32(link_.bytes, 0x3C, showCommand);
+    *piShowCmd = static_cast<int>(showCommand);
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SetShowCmd(int) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIconLocation(LPWSTR pszIconPath, int cch, int* piIcon) override {
+    if (piIcon == nullptr) return E_POINTER;
+    std::uint32_t index = 0;
+    ReadU32(link_.bytes, 0x38, index);
+    *piIcon = static_cast<int>(index);
+    return GetString(link_.iconLocation, pszIconPath, cch);
+  }
+  HRESULT STDMETHODCALLTYPE SetIconLocation(LPCWSTR, int) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetRelativePath(LPCWSTR, DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Resolve(HWND, DWORD) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE SetPath(LPCWSTR) override { return E_NOTIMPL; }
+
+  // IPersistFile.
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* pClassID) override {
+    if (pClassID == nullptr) return E_POINTER;
+    *pClassID = CLSID_ShellLink;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
+  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD) override {
+    if (pszFileName == nullptr) return E_INVALIDARG;
+    const std::string path = AbsoluteNativePath(pszFileName);
+    if (path.empty()) return E_FAIL;
+    std::vector<std::uint8_t> bytes;
+    if (const int error = ReadRegularFile(path, kMaximumLinkFileSize, bytes); error != 0) {
+      if (error == EISDIR) return E_ACCESSDENIED;
+      if (error == EFBIG) return kFileTooLarge;
+      if (error == EINVAL) return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+      return HResultFromErrnoForPath(error, path);
+    }
+    LinkFile link;
+    if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
+    std::vector<PropertyStorage> storages;
+    if (link.propertyStoreBlock.size != 0) {
+      ParsePropertyStoreBlock(link.View(link.propertyStoreBlock), storages);
+    }
+    link_ = std::move(link);
+    storages_ = std::move(storages);
+    staged_.clear();
+    path_ = path;
+    loaded_ = true;
+    dirty_ = false;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override {
+    if (!loaded_) return E_UNEXPECTED;
+    const std::string path = pszFileName == nullptr ? path_ : AbsoluteNativePath(pszFileName);
+    if (path.empty()) return E_FAIL;
+    if (const int error = ReplaceFileContents(path, link_.bytes); error != 0) {
+      return error == EISDIR ? E_ACCESSDENIED : HResultFromErrnoForPath(error, path);
+    }
+    if (fRemember || pszFileName == nullptr) {
+      path_ = path;
+      dirty_ = false;
+    }
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) override {
+    if (ppszFileName == nullptr) return E_POINTER;
+    *ppszFileName = nullptr;
+    if (!loaded_) return S_FALSE;
+    const std::wstring name = DecodeNativeText(path_);
+    auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(OLECHAR)));
+    if (copy == nullptr) return E_OUTOFMEMORY;
+    std::memcpy(copy, name.c_str(), (name.size() + 1) * sizeof(OLECHAR));
+    *ppszFileName = copy;
+    return S_OK;
+  }
+
+  // IPropertyStore, over the link's property store block.
+  HRESULT STDMETHODCALLTYPE GetCount(DWORD* cProps) override {
+    if (cProps == nullptr) return E_POINTER;
+    DWORD count = 0;
+    for (const PropertyStorage& storage : storages_) {
+      for (const PropertyRecord& record : storage.records) count += record.named ? 0 : 1;
+    }
+    *cProps = count;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetAt(DWORD iProp, PROPERTYKEY* pkey) override {
+    if (pkey == nullptr) return E_POINTER;
+    for (const PropertyStorage& storage : storages_) {
+      for (const PropertyRecord& record : storage.records) {
+        if (record.named) continue;
+        if (iProp-- == 0) {
+          *pkey = {storage.formatId, record.id};
+          return S_OK;
+        }
+      }
+    }
+    return E_INVALIDARG;
+  }
+  HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) override {
+    if (pv == nullptr) return E_POINTER;
+    std::memset(pv, 0, sizeof *pv);
+    for (auto staged = staged_.rbegin(); staged != staged_.rend(); ++staged) {
+      if (!SameKey(staged->key, key)) continue;
+      return staged->remove ? S_OK : ReadTypedValue(staged->value, *pv);
+    }
+    const PropertyRecord* record = FindProperty(storages_, key);
+    if (record == nullptr) return S_OK;
+    const Bytes block = link_.View(link_.propertyStoreBlock);
+    return ReadTypedValue(block.subspan(record->value.offset, record->value.size), *pv);
+  }
+  HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) override {
+    if (!loaded_) return E_UNEXPECTED;
+    StagedValue staged{key, propvar.vt == VT_EMPTY, {}};
+    if (!staged.remove && !EncodeTypedValue(propvar, staged.value)) return E_INVALIDARG;
+    staged_.push_back(std::move(staged));
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE Commit() override {
+    if (!loaded_) return E_UNEXPECTED;
+    LinkFile link = link_;
+    std::vector<PropertyStorage> storages = storages_;
+    for (const StagedValue& staged : staged_) {
+      const Bytes oldBlock = link.View(link.propertyStoreBlock);
+      const std::vector<std::uint8_t> newBlock =
+          BlockWithValue(oldBlock, storages, staged.key, staged.remove ? nullptr : &staged.value);
+      const std::size_t start = link.propertyStoreBlock.size != 0 ? link.propertyStoreBlock.offset
+                                                                  : link.terminalBlock;
+      std::vector<std::uint8_t> bytes;
+      bytes.reserve(link.bytes.size() - oldBlock.size() + newBlock.size());
+      bytes.insert(bytes.end(), link.bytes.begin(), link.bytes.begin() + start);
+      bytes.insert(bytes.end(), newBlock.begin(), newBlock.end());
+      bytes.insert(bytes.end(), link.bytes.begin() + start + oldBlock.size(), link.bytes.end());
+      if (FAILED(ParseLinkFile(std::move(bytes), link))) return E_FAIL;
+      storages.clear();
+      if (link.propertyStoreBlock.size != 0) {
+        ParsePropertyStoreBlock(link.View(link.propertyStoreBlock), storages);
+      }
+    }
+    link_ = std::move(link);
+    storages_ = std::move(storages);
+    dirty_ = dirty_ || !staged_.empty();
+    staged_.clear();
+    return S_OK;
+  }
+
+ private:
+  static bool SameKey(REFPROPERTYKEY a, REFPROPERTYKEY b) {
+    return a.fmtid == b.fmtid && a.pid == b.pid;
+  }
+
+  HRESULT GetString(const std::wstring& text, LPWSTR buffer, int cch) const {
+    if (buffer == nullptr || cch <= 0) return E_INVALIDARG;
+    CopyToBuffer(text, buffer, cch);
+    return S_OK;
+  }
+
+  ULONG references_ = 1;
+  bool loaded_ = false;
+  bool dirty_ = false;
+  std::string path_;
+  LinkFile link_;
+  std::vector<PropertyStorage> storages_;
+  std::vector<StagedValue> staged_;
+};
+
+}  // namespace
+
+HRESULT CreateShellLink(REFIID riid, void** object) {
+  auto* link = new (std::nothrow) ShellLink();
+  if (link == nullptr) return E_OUTOFMEMORY;
+  const HRESULT hr = link->QueryInterface(riid, object);
+  link->Release();
+  return hr;
+}
+
+}  // namespace corvane::posix

@@ -1,0 +1,9 @@
+// Property values and stores: PROPVARIANT, PROPERTYKEY, IPropertyStore,
+// PropVariantClear and the key of the AppUserModelID.
+#pragma once
+
+#ifdef _WIN32
+#include "shell/windows/property_store.h"
+#else
+#include "shell/posix/property_store.h"
+#endif

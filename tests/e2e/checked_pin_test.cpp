@@ -1,0 +1,461 @@
+// corv's v command over the real binary: the target it reads from real
+// shortcut files, the two searches of the pin folder with every line they
+// print, in order and on its stream, and what is pinned afterwards. Also
+// unpinning by target, which lets a shortcut that changed since it was
+// pinned, or a second shortcut to the same program, take its pins off.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "e2e/corv_test.h"
+
+namespace {
+
+using namespace corvane::e2e;
+
+constexpr std::string_view kWindowsPinFolder =
+    "\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar";
+constexpr std::string_view kCouldNotOpen = "Could not open ";
+constexpr std::string_view kSearchingMatchFor = "Searching match for ";
+constexpr std::string_view kSearchingPath = "Searching path: ";
+constexpr std::string_view kFailedToOpen = "Error: failed to open\r\n";
+constexpr std::string_view kHasFoundMatch = "has found match\r\n";
+constexpr std::string_view kParseFailed = "Failed to parse taskbar folder path.\r\n";
+
+// The sample8/9/11/12/14/15 family all point here; sample13 elsewhere.
+const std::string kBrowser = "C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe";
+const std::string kCmd = "C:\\Windows\\System32\\cmd.exe";
+
+std::string SampleBytes(const std::string& name) {
+  return ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name + ".lnk");
+}
+
+std::string Utf16Le(std::u16string_view text) {
+  std::string out;
+  for (const char16_t unit : text) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+  }
+  return out;
+}
+
+// Replaces every occurrence of from with to (same size), and says how many
+// there were.
+int ReplaceAll(std::string& bytes, const std::string& from, const std::string& to) {
+  int count = 0;
+  for (std::size_t at = bytes.find(from); at != std::string::npos;
+       at = bytes.find(from, at + to.size())) {
+    bytes.replace(at, from.size(), to);
+    ++count;
+  }
+  return count;
+}
+
+std::u16string Widen(std::string_view latin1) {
+  std::u16string wide;
+  for (const char c : latin1) wide += static_cast<char16_t>(static_cast<unsigned char>(c));
+  return wide;
+}
+
+// corv's standard output as it should come out: a character above U+00FF
+// on a wide line ends that line there and silences the wide stream for the
+// rest of the run; the two narrow lines still come out.
+class ExpectedStdout {
+ public:
+  ExpectedStdout& Wide(std::initializer_list<std::u16string_view> pieces) {
+    for (const std::u16string_view piece : pieces) {
+      for (const char16_t unit : piece) {
+        if (silenced_) return *this;
+        if (unit > 0xFF) {
+          silenced_ = true;
+          return *this;
+        }
+        bytes_ += static_cast<char>(unit);
+      }
+    }
+    if (!silenced_) bytes_ += "\r\n";
+    return *this;
+  }
+  ExpectedStdout& Narrow(std::string_view line) {
+    bytes_ += line;
+    bytes_ += "\r\n";
+    return *this;
+  }
+  const std::string& bytes() const { return bytes_; }
+
+ private:
+  std::string bytes_;
+  bool silenced_ = false;
+};
+
+class CheckedPinTest : public CorvTest {
+ protected:
+  void TearDown() override {
+    for (const std::string& name : hiddenPins_) std::filesystem::remove(PinFolder() + "/" + name);
+    CorvTest::TearDown();
+  }
+
+  void MakePinFolder() { std::filesystem::create_directories(PinFolder()); }
+
+  // Puts bytes into the pin folder under a name, as if pinned before.
+  void PlacePin(const std::string& name, const std::string& bytes) {
+    MakePinFolder();
+    WriteFileBytes(PinFolder() + "/" + name, bytes);
+    if (name.front() == '.') hiddenPins_.push_back(name);
+  }
+
+  std::string CopySample(const std::string& sample, const std::string& as) {
+    return WriteWorkFile(as, SampleBytes(sample));
+  }
+
+  // The pin folder as the searches write it: the application-data folder
+  // as given, then the Windows path below it.
+  static std::string ShownPinFolder(const std::string& appData) {
+    return appData + std::string(kWindowsPinFolder);
+  }
+  std::string ShownPinFolder() const { return ShownPinFolder(AppData()); }
+
+  // The namespace search's two lines when it gets as far as the folder.
+  static std::string NamespaceLines(const std::string& target, const std::string& appData) {
+    return std::string(kSearchingMatchFor) + target + "\r\n" + std::string(kSearchingPath) +
+           ShownPinFolder(appData) + "\r\n";
+  }
+  std::string NamespaceLines(const std::string& target) const {
+    return NamespaceLines(target, AppData());
+  }
+
+  static std::string FileSearchOpening(const std::string& target) {
+    return std::string(kSearchingMatchFor) + target + "\r\n";
+  }
+
+  // A file search candidate that reads: its path, then its target.
+  std::string Candidate(const std::string& name, const std::string& target) const {
+    return ShownPinFolder() + "\\" + name + "\r\n" + target + "\r\n";
+  }
+
+  std::string UnreadableCandidate(const std::string& name) const {
+    return ShownPinFolder() + "\\" + name + "\r\n" + std::string(kFailedToOpen);
+  }
+
+  static std::string CouldNotOpen(const std::string& path) {
+    return std::string(kCouldNotOpen) + path + "\r\n";
+  }
+
+ private:
+  std::vector<std::string> hiddenPins_;
+};
+
+// --- The target read from each sample ---------------------------------------
+
+// What GetPath gives for each sample: the drive and long names of the item
+// list when it starts at My Computer and a named drive, else the LinkInfo
+// path (ANSI read as Windows-1252); nothing for an advertised shortcut or
+// one that names no file-system object at all.
+const std::map<std::string, std::optional<std::u16string>>& SampleTargets() {
+  static const std::map<std::string, std::optional<std::u16string>> targets = {
+      {"broken_link_info", u"C:\\Program Files\\xt\\xt.exe"},
+      {"console_properties_block",
+       u"C:\\Windows\\SysWOW64\\WindowsPowerShell\\v1.0\\powershell.exe"},
+      // Advertised (MSI): the item list names only the icon.
+      {"darwin_block", std::nullopt},
+      {"darwin_block_modified", std::nullopt},
+      // The item list starts at a volume by GUID; the LinkInfo path counts.
+      {"decoding_error",
+       u"C:\\Users\\Ibrahim\\Desktop\\PostDoc\\20190101 - 20191231 KU Leuven MD "
+       u"SPICY\\publications\\02_Majd\\Majd Py FT-IR\\.CSV file"},
+      {"decoding_error2", u"C:\\Windows\\System32\\cmd.exe"},
+      // Written in Windows-1251 ("\u0414\u0438\u043c\u0430"); the file does not
+      // say so, and read as Windows-1252 the bytes stay below U+0100.
+      {"decoding_error3",
+       u"C:\\Users\\\u00c4\u00e8\u00ec\u00e0\\Desktop\\PixelMod\\Mod for Pixelmon\\Error Fix.bat"},
+      // sample.lnk but for its last four bytes: 0x10 where the terminal
+      // block (below 4) belongs, so a 16-byte extra data block runs past the
+      // end of the file. Not a valid shortcut, whatever lenient readers make
+      // of it.
+      {"extra_data", std::nullopt},
+      {"invalid_date", u"E:\\Razwan Ali\\REACT NATIVE\\React-Navigation-with-drawer\\.git"},
+      {"invalid_date2", u"C:\\Windows\\system32\\cmd.exe"},
+      {"microsoft_example", u"C:\\test\\a.txt"},
+      {"sample", u"C:\\Users\\Jonathan\\AppData\\Roaming\\.minecraft"},
+      {"sample10", u"C:\\Program Files (x86)\\HDZB_USBKEY_NEW1G\\HDZB_USBKEY_NEW1G.exe"},
+      {"sample11", u"C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe"},
+      {"sample12", u"C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe"},
+      {"sample13", u"C:\\Windows\\System32\\cmd.exe"},
+      {"sample14", u"C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe"},
+      {"sample15", u"C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe"},
+      // Volume by GUID, no file entries: LinkInfo base path plus suffix.
+      {"sample17", u"C:\\Users\\Asus-PC\\Downloads"},
+      {"sample2", u"C:\\Users\\TEMP\\AppData\\Roaming\\.minecraft"},
+      // A device: control panel items below a volume GUID, no LinkInfo.
+      {"sample3", std::nullopt},
+      {"sample4", u"C:\\Users\\roman\\AppData\\Roaming\\.minecraft"},
+      // Unicode file entries named U+00A0.
+      {"sample5", u"E:\\\u00a0\\\u00a0.exe"},
+      {"sample8", u"C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe"},
+      {"sample9", u"C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe"},
+      {"unknown_block", u"C:\\Windows\\system32\\cmd.exe"},
+  };
+  return targets;
+}
+
+std::vector<std::string> ShippedSamples() {
+  std::vector<std::string> names;
+  for (const std::string& file : ListFolder(CORVANE_SAMPLES_DIR)) {
+    constexpr std::string_view kExtension = ".lnk";
+    if (file.size() > kExtension.size() &&
+        file.compare(file.size() - kExtension.size(), kExtension.size(), kExtension) == 0) {
+      names.push_back(file.substr(0, file.size() - kExtension.size()));
+    }
+  }
+  return names;
+}
+
+using E2eCheckedPinSampleTargets = CheckedPinTest;
+
+TEST_F(E2eCheckedPinSampleTargets, EverySampleHasAnExpectedTarget) {
+  std::vector<std::string> expected;
+  for (const auto& [name, target] : SampleTargets()) expected.push_back(name);
+  EXPECT_EQ(ShippedSamples(), expected);
+}
+
+TEST_F(E2eCheckedPinSampleTargets, VWithNothingPinnedShowsEachTargetThenPins) {
+  for (const auto& [sample, target] : SampleTargets()) {
+    SCOPED_TRACE(sample);
+    std::filesystem::remove_all(PinFolder());
+    MakePinFolder();
+    const std::string name = sample + ".lnk";
+    const std::string shortcut = CopySample(sample, name);
+
+    ExpectedStdout out;
+    if (target) {
+      out.Wide({u"Searching match for ", *target})
+          .Wide({u"Searching path: ", Widen(ShownPinFolder())})
+          .Wide({u"Searching match for ", *target});
+    } else {
+      out.Wide({u"Could not open ", Widen(shortcut)}).Wide({u"Could not open ", Widen(shortcut)});
+    }
+    out.Narrow(kPinningNewIcon.substr(0, kPinningNewIcon.size() - 2));
+
+    const ProcessResult result = Run(shortcut, "v");
+    EXPECT_TRUE(Produced(result, out.bytes(), "", 0));
+    EXPECT_EQ(Pins(), std::vector<std::string>{name});
+    EXPECT_EQ(PinBytes(name), SampleBytes(sample));
+  }
+}
+
+TEST_F(E2eCheckedPinSampleTargets, CharacterAboveLatin1EndsTheWideLinesButPinning) {
+  // sample5's last item renamed from U+00A0 ".exe" to U+0100 ".exe".
+  std::string bytes = SampleBytes("sample5");
+  ASSERT_EQ(ReplaceAll(bytes, Utf16Le(u"\u00a0.exe"), Utf16Le(u"\u0100.exe")), 2);
+  const std::string shortcut = WriteWorkFile("Wide.lnk", bytes);
+  MakePinFolder();
+
+  const std::string out = "Searching match for E:\\\xa0\\" + std::string(kPinningNewIcon);
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), out, "", 0));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Wide.lnk"});
+}
+
+// --- The two searches ----------------------------------------------------------
+
+using E2eCheckedPin = CheckedPinTest;
+
+TEST_F(E2eCheckedPin, EmptyPinFolderRunsBothSearchesThenPins) {
+  MakePinFolder();
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+
+  EXPECT_TRUE(Produced(
+      Run(shortcut, "v"),
+      NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) + std::string(kPinningNewIcon), "",
+      0));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Browser.lnk"});
+  EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8"));
+}
+
+TEST_F(E2eCheckedPin, MissingPinFolderIsReportedAndThePinCreatesIt) {
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+
+  EXPECT_TRUE(Produced(
+      Run(shortcut, "v"),
+      NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) + std::string(kPinningNewIcon),
+      kParseFailed, 0));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Browser.lnk"});
+
+  // With both streams in one file, the failure sits right after the
+  // namespace search's lines.
+  TemporaryFolder otherAppData;
+  ProcessOptions merged;
+  merged.environment["APPDATA"] = otherAppData.path();
+  merged.mergeStderrIntoStdout = true;
+  EXPECT_TRUE(Produced(RunWith(merged, {shortcut, "v"}),
+                       NamespaceLines(kBrowser, otherAppData.path()) + std::string(kParseFailed) +
+                           FileSearchOpening(kBrowser) + std::string(kPinningNewIcon),
+                       "", 0));
+  EXPECT_EQ(ListFolder(PinFolderBelow(otherAppData.path())),
+            std::vector<std::string>{"Browser.lnk"});
+}
+
+TEST_F(E2eCheckedPin, SameTargetPinnedLeavesOnlyTheNamespaceLines) {
+  PlacePin("Pinned.lnk", SampleBytes("sample9"));
+  for (const std::string sample : {"sample8", "sample11", "sample12", "sample14", "sample15"}) {
+    SCOPED_TRACE(sample);
+    const std::string shortcut = CopySample(sample, sample + ".lnk");
+    EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
+  }
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Pinned.lnk"});
+  EXPECT_EQ(PinBytes("Pinned.lnk"), SampleBytes("sample9"));
+}
+
+TEST_F(E2eCheckedPin, OneDifferingPinShowsEveryLineInOrder) {
+  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+
+  const std::string out = "Searching match for " + kBrowser + "\r\n" +      //
+                          "Searching path: " + ShownPinFolder() + "\r\n" +  //
+                          "Searching match for " + kBrowser + "\r\n" +      //
+                          ShownPinFolder() + "\\Cmd.lnk\r\n" +              //
+                          kCmd + "\r\n" +                                   //
+                          "No matching icon found, pinning new icon\r\n";
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), out, "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser.lnk", "Cmd.lnk"}));
+  EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13"));
+  EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8"));
+}
+
+TEST_F(E2eCheckedPin, TargetDifferingOnlyInLetterCaseIsNoMatch) {
+  // sample8 with the program's name starting in lower case, in the item
+  // list's long name and the LinkInfo path alike (and the other copies of
+  // the name in the file).
+  std::string lower = SampleBytes("sample8");
+  ASSERT_GE(ReplaceAll(lower, "AnonymusBrowser.exe", "anonymusBrowser.exe"), 1);
+  ASSERT_GE(ReplaceAll(lower, Utf16Le(u"AnonymusBrowser.exe"), Utf16Le(u"anonymusBrowser.exe")), 1);
+  const std::string lowerTarget = "C:\\AnonymusBrowser-v2.0\\anonymusBrowser.exe";
+  MakePinFolder();
+
+  // Checked-pinned into an empty folder, it shows the target it is read as.
+  const std::string lowerShortcut = WriteWorkFile("Lower.lnk", lower);
+  ASSERT_TRUE(Produced(
+      Run(lowerShortcut, "v"),
+      NamespaceLines(lowerTarget) + FileSearchOpening(lowerTarget) + std::string(kPinningNewIcon),
+      "", 0));
+  ASSERT_EQ(Pins(), std::vector<std::string>{"Lower.lnk"});
+
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+  EXPECT_TRUE(Produced(Run(shortcut, "v"),
+                       NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) +
+                           Candidate("Lower.lnk", lowerTarget) + std::string(kPinningNewIcon),
+                       "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser.lnk", "Lower.lnk"}));
+}
+
+TEST_F(E2eCheckedPin, UnreadablePinIsReportedByTheFileSearchOnly) {
+  PlacePin("Broken.lnk", "not a shortcut \x01\x02\xff at all");
+  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+
+  EXPECT_TRUE(Produced(Run(shortcut, "v"),
+                       NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) +
+                           UnreadableCandidate("Broken.lnk") + Candidate("Cmd.lnk", kCmd) +
+                           std::string(kPinningNewIcon),
+                       "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Broken.lnk", "Browser.lnk", "Cmd.lnk"}));
+}
+
+TEST_F(E2eCheckedPin, FolderNamedLikeAShortcutIsAFileSearchCandidate) {
+  MakePinFolder();
+  std::filesystem::create_directory(PinFolder() + "/x.lnk");
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+
+  EXPECT_TRUE(Produced(Run(shortcut, "v"),
+                       NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) +
+                           UnreadableCandidate("x.lnk") + std::string(kPinningNewIcon),
+                       "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser.lnk", "x.lnk"}));
+  EXPECT_TRUE(std::filesystem::is_directory(PinFolder() + "/x.lnk"));
+}
+
+TEST_F(E2eCheckedPin, UnreadableGivenShortcutSkipsBothSearchesAndPins) {
+  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  const std::string garbage = "not a shortcut \x01\x02\xff at all";
+  const std::string shortcut = WriteWorkFile("Bad.lnk", garbage);
+
+  EXPECT_TRUE(Produced(
+      Run(shortcut, "v"),
+      CouldNotOpen(shortcut) + CouldNotOpen(shortcut) + std::string(kPinningNewIcon), "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Bad.lnk", "Cmd.lnk"}));
+  EXPECT_EQ(PinBytes("Bad.lnk"), garbage);
+
+  // Given as typed, relative to the working directory.
+  EXPECT_TRUE(Produced(
+      Run("Bad.lnk", "v"),
+      CouldNotOpen("Bad.lnk") + CouldNotOpen("Bad.lnk") + std::string(kPinningNewIcon), "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Bad.lnk", "Cmd.lnk"}));
+}
+
+TEST_F(E2eCheckedPin, MissingGivenShortcutFailsToGetAnItem) {
+  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  const std::string missing = WorkPath("missing.lnk");
+
+  EXPECT_TRUE(Produced(Run(missing, "v"),
+                       CouldNotOpen(missing) + CouldNotOpen(missing) + std::string(kPinningNewIcon),
+                       kNoItem, kNoItemStatus));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
+}
+
+TEST_F(E2eCheckedPin, HiddenPinWithTheSameTargetIsFoundByTheFileSearchOnly) {
+  // Sorted by name: .Cmd.lnk, .Same.lnk, Zed.lnk. The search stops at the
+  // match, so Zed.lnk is never shown.
+  PlacePin(".Cmd.lnk", SampleBytes("sample13"));
+  PlacePin(".Same.lnk", SampleBytes("sample9"));
+  PlacePin("Zed.lnk", SampleBytes("sample13"));
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+
+  EXPECT_TRUE(Produced(Run(shortcut, "v"),
+                       NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) +
+                           Candidate(".Cmd.lnk", kCmd) + Candidate(".Same.lnk", kBrowser) +
+                           std::string(kHasFoundMatch),
+                       "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{".Cmd.lnk", ".Same.lnk", "Zed.lnk"}));
+}
+
+// --- Unpinning by target -------------------------------------------------------
+
+using E2eCheckedPinUnpinByTarget = CheckedPinTest;
+
+TEST_F(E2eCheckedPinUnpinByTarget, ShortcutChangedSincePinningIsStillUnpinned) {
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+  ASSERT_TRUE(Pinned(Run(shortcut, "p")));
+
+  ASSERT_TRUE(Produced(
+      Run(shortcut, "s", "Corvane.Test"),
+      "Successfully set AppUserModelID 'Corvane.Test' for shortcut: " + shortcut + "\r\n", "", 0));
+  ASSERT_NE(ReadFileBytes(shortcut), SampleBytes("sample8"));
+
+  // The checked pin still sees it pinned, by its target.
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Browser.lnk"});
+
+  EXPECT_TRUE(Unpinned(Run(shortcut, "u")));
+  EXPECT_TRUE(Pins().empty());
+}
+
+TEST_F(E2eCheckedPinUnpinByTarget, UnpinRemovesEveryPinOfTheSameTarget) {
+  const std::string first = CopySample("sample8", "First.lnk");
+  const std::string second = CopySample("sample9", "Second.lnk");
+  const std::string cmd = CopySample("sample13", "Cmd.lnk");
+  ASSERT_TRUE(Pinned(Run(first, "p")));
+  ASSERT_TRUE(Pinned(Run(second, "p")));
+  ASSERT_TRUE(Pinned(Run(cmd, "p")));
+  ASSERT_EQ(Pins(), (std::vector<std::string>{"Cmd.lnk", "First.lnk", "Second.lnk"}));
+
+  EXPECT_TRUE(Unpinned(Run(first, "u")));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
+  EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13"));
+}
+
+}  // namespace

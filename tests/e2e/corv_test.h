@@ -1,0 +1,119 @@
+// What every end-to-end test of the built corv program shares: the fixture
+// that runs it with its own application-data and work folders, the matcher
+// for exact stdout and stderr bytes and exit status, and the messages that
+// several test files expect.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "support/process.h"
+
+namespace corvane::e2e {
+
+using corvane::testing::ListFolder;
+using corvane::testing::ProcessOptions;
+using corvane::testing::ProcessResult;
+using corvane::testing::ReadFileBytes;
+using corvane::testing::RunProcess;
+using corvane::testing::TemporaryFolder;
+using corvane::testing::WithCrLf;
+using corvane::testing::WriteFileBytes;
+
+// The entry returns -1 after printing the help text.
+inline constexpr int kHelpStatus = 255;
+inline constexpr int kNoItemStatus = 2;
+inline constexpr int kModifyFailedStatus = 4;
+inline constexpr int kSetAppIdFailedStatus = 5;
+inline constexpr int kGetAppIdFailedStatus = 6;
+
+inline constexpr std::string_view kPinningNewIcon = "No matching icon found, pinning new icon\r\n";
+inline constexpr std::string_view kNoItem = "ILCreateFromPathW failed.\r\n";
+inline constexpr std::string_view kModifyFailed = "IPinnedList3::Modify failed.\r\n";
+inline constexpr std::string_view kAppIdArgumentCount =
+    "Error: AppID setting requires exactly 4 arguments: corv <shortcut.lnk> s "
+    "<AppUserModelID>\r\n";
+inline constexpr std::string_view kSetAppIdFailed = "SetShortcutAppID failed.\r\n";
+inline constexpr std::string_view kGetAppIdFailed = "GetShortcutAppID failed.\r\n";
+
+inline constexpr std::string_view kPinFolderBelowAppData =
+    "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
+
+// The help text as corv prints it, CR LF line ends included.
+const std::string& HelpText();
+
+// The bytes of a shortcut in the examples folder.
+std::string ExampleBytes(const std::string& name);
+
+// Bytes with everything outside printable ASCII escaped, so that a failure
+// shows where a CR or a stray byte went.
+std::string Visible(std::string_view bytes);
+
+// Exactly these bytes on stdout and stderr, and this exit status.
+::testing::AssertionResult Produced(const ProcessResult& result, std::string_view out,
+                                    std::string_view err, int status);
+
+inline ::testing::AssertionResult Pinned(const ProcessResult& result) {
+  return Produced(result, kPinningNewIcon, "", 0);
+}
+
+inline ::testing::AssertionResult Unpinned(const ProcessResult& result) {
+  return Produced(result, "", "", 0);
+}
+
+// No hidden (temporary) entries left in a folder.
+::testing::AssertionResult HasNoHiddenEntries(const std::string& folder);
+
+class CorvTest : public ::testing::Test {
+ protected:
+  void TearDown() override { EXPECT_TRUE(HasNoHiddenEntries(PinFolder())); }
+
+  // Runs corv in the work folder with this test's APPDATA.
+  template <typename... Arguments>
+  ProcessResult Run(const Arguments&... arguments) {
+    return RunWith({}, {std::string(arguments)...});
+  }
+
+  // Runs corv with APPDATA set to this test's folder and the work folder as
+  // working directory, unless options say otherwise.
+  ProcessResult RunWith(ProcessOptions options, const std::vector<std::string>& arguments) {
+    options.environment.try_emplace("APPDATA", appData_.path());
+    if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
+    return RunProcess(CORV_BINARY, arguments, options);
+  }
+
+  std::string PinFolder() const { return PinFolderBelow(appData_.path()); }
+  static std::string PinFolderBelow(const std::string& appData) {
+    return appData + std::string(kPinFolderBelowAppData);
+  }
+
+  std::vector<std::string> Pins() const { return ListFolder(PinFolder()); }
+  std::string PinBytes(const std::string& name) const {
+    return ReadFileBytes(PinFolder() + "/" + name);
+  }
+
+  // Copies an example shortcut to a path relative to the work folder
+  // (folders included) and gives back the absolute path.
+  std::string CopyExample(const std::string& example, const std::string& as) {
+    return WriteWorkFile(as, ExampleBytes(example));
+  }
+
+  // Writes bytes to a path relative to the work folder (folders included)
+  // and gives back the absolute path.
+  std::string WriteWorkFile(const std::string& relative, const std::string& bytes);
+
+  std::string WorkPath(const std::string& relative) const { return work_.path() + "/" + relative; }
+  const std::string& AppData() const { return appData_.path(); }
+
+  const std::string example_ = ExampleBytes("Example.lnk");
+  const std::string minecraft_ = ExampleBytes("Minecraft.lnk");
+
+ private:
+  TemporaryFolder appData_;
+  TemporaryFolder work_;
+};
+
+}  // namespace corvane::e2e
