@@ -32,6 +32,9 @@ struct Scenario {
   bool pinFolderBlocked = false;
   // Windows: what the server's Modify answers.
   std::string serverResult = "S_OK";
+  // Both: files put into the pin folder first, by name: a copy of an
+  // example shortcut, or (for an empty example name) bytes no shell reads.
+  std::vector<std::pair<std::string, std::string>> pinFolder;
 
   Scenario(std::string scenarioName, std::vector<std::string> commandArguments)
       : name(std::move(scenarioName)), arguments(std::move(commandArguments)) {}
@@ -47,9 +50,16 @@ struct Scenario {
     serverResult = std::move(result);
     return *this;
   }
+  Scenario& InPinFolder(std::string name, std::string example) {
+    pinFolder.emplace_back(std::move(name), std::move(example));
+    return *this;
+  }
 };
 
 void PrintTo(const Scenario& scenario, std::ostream* out) { *out << scenario.name; }
+
+constexpr char kPinFolderBelowAppData[] =
+    "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
 
 const std::string kNotFound = "0x80070490";      // HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
 const std::string kAccessDenied = "0x80070005";  // E_ACCESSDENIED
@@ -97,6 +107,15 @@ std::string WineAppDataWindowsPath() {
   return path;
 }
 
+void FillPinFolder(const std::string& folder, const Scenario& scenario) {
+  if (scenario.pinFolder.empty()) return;
+  std::filesystem::create_directories(folder);
+  for (const auto& [name, example] : scenario.pinFolder) {
+    testing::WriteFileBytes(folder + "/" + name,
+                            example.empty() ? "not a shortcut" : ExampleBytes(example));
+  }
+}
+
 class Differential : public ::testing::TestWithParam<Scenario> {
  protected:
   void SetUp() override {
@@ -104,10 +123,17 @@ class Differential : public ::testing::TestWithParam<Scenario> {
     work_.CopyExample("Minecraft.lnk", "Other.lnk");
     work_.CopyExample("Example.lnk", kCafe);
     work_.CopyExample("Minecraft.lnk", kAmacron);
+    testing::WriteFileBytes(work_.Unix("Broken.lnk"), "not a shortcut");
+  }
+  // The Wine user's pin folder belongs to the whole prefix.
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(WineAppData() + "/Microsoft", ignored);
   }
 
   Outcome RunOnLinux(const Scenario& scenario) {
-    const std::string work = work_.unixPath() + "/";
+    // The stand-in takes a backslash as a separator, as Windows does.
+    const std::string work = work_.unixPath() + "\\";
     for (const std::string& shortcut : scenario.pinnedBefore) {
       const testing::ProcessResult pinned =
           RunLinuxCorv({work + shortcut, "p"}, work_.unixPath(), linuxAppData_.path());
@@ -115,10 +141,11 @@ class Differential : public ::testing::TestWithParam<Scenario> {
     }
     if (scenario.pinFolderBlocked) {
       const std::filesystem::path pinFolder =
-          linuxAppData_.path() + "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
+          linuxAppData_.path() + kPinFolderBelowAppData;
       std::filesystem::create_directories(pinFolder.parent_path());
       testing::WriteFileBytes(pinFolder, "not a folder");
     }
+    FillPinFolder(linuxAppData_.path() + kPinFolderBelowAppData, scenario);
     const testing::ProcessResult result = RunLinuxCorv(
         Substituted(scenario.arguments, work), work_.unixPath(), linuxAppData_.path());
     return Normalised(result, work_.unixPath(), linuxAppData_.path());
@@ -129,6 +156,7 @@ class Differential : public ::testing::TestWithParam<Scenario> {
     run.arguments = Substituted(scenario.arguments, work_.windowsPath() + "\\");
     run.workingDirectory = work_.unixPath();
     run.serverResult = scenario.serverResult;
+    FillPinFolder(WineAppData() + kPinFolderBelowAppData, scenario);
     return Normalised(RunCorvExe(run), work_.windowsPath(), WineAppDataWindowsPath());
   }
 
@@ -165,6 +193,7 @@ const std::vector<Scenario> kScenarios = {
     Scenario("PinAgain", {"{work}App.lnk", "p"}).After({"App.lnk"}),
     Scenario("PinBesideAnother", {"{work}App.lnk", "p"}).After({"Other.lnk"}),
     Scenario("PinFails", {"{work}App.lnk", "p"}).Blocked().Answering(kAccessDenied),
+    Scenario("PinUnreadableShortcut", {"{work}Broken.lnk", "p"}),
     Scenario("PinMissingShortcut", {"{work}missing.lnk", "p"}),
     Scenario("PinInMissingFolder", {"{work}no\\such\\App.lnk", "p"}),
     Scenario("PinWildcardAsTyped", {"*.lnk", "p"}),
@@ -178,16 +207,33 @@ const std::vector<Scenario> kScenarios = {
     Scenario("UnpinNameBeyondLatin1", {"{work}" + kAmacron, "u"}).After({kAmacron}),
     // Checked pin.
     Scenario("CheckedPin", {"{work}App.lnk", "v"}),
+    Scenario("CheckedPinEmptyPinFolder", {"{work}App.lnk", "v"}).InPinFolder("desktop.ini", "")
+        .InPinFolder("Folder.lnk.txt", ""),
+    Scenario("CheckedPinNoMatch", {"{work}App.lnk", "v"}).InPinFolder("Mine.lnk", "Minecraft.lnk"),
+    Scenario("CheckedPinMatch", {"{work}App.lnk", "v"})
+        .InPinFolder("Mine.lnk", "Minecraft.lnk")
+        .InPinFolder("Pinned.lnk", "Example.lnk"),
+    Scenario("CheckedPinUnreadableCandidates", {"{work}App.lnk", "v"})
+        .InPinFolder("broken.lnk", "")
+        .InPinFolder("mine.lnk", "Minecraft.lnk")
+        .InPinFolder("zzz.lnk", ""),
     Scenario("CheckedPinMissingShortcut", {"{work}missing.lnk", "v"}),
-    Scenario("CheckedPinLatin1Name", {"{work}" + kCafe, "v"}),
+    Scenario("CheckedPinUnreadableShortcut", {"{work}Broken.lnk", "v"}),
+    Scenario("CheckedPinLatin1Name", {"{work}" + kCafe, "v"}).InPinFolder("m.lnk", "Minecraft.lnk"),
     Scenario("CheckedPinNameBeyondLatin1", {"{work}" + kAmacron, "v"}),
-    // AppUserModelID, with paths as typed (they are printed).
-    Scenario("GetAppId", {"App.lnk", "g"}),
+    Scenario("CheckedPinMissingLatin1Name", {"{work}missing-" + kCafe, "v"}),
+    Scenario("CheckedPinMissingNameBeyondLatin1", {"{work}missing-" + kAmacron, "v"}),
+    // AppUserModelID, with paths as typed (they are printed). Wine's link
+    // object reads no property (see KnownDifference below).
     Scenario("GetAppIdMissingShortcut", {"missing.lnk", "g"}),
-    Scenario("GetAppIdLatin1Name", {kCafe, "g"}),
-    Scenario("GetAppIdNameBeyondLatin1", {kAmacron, "g"}),
+    Scenario("GetAppIdMissingLatin1Name", {"missing-" + kCafe, "g"}),
+    Scenario("GetAppIdMissingNameBeyondLatin1", {"missing-" + kAmacron, "g"}),
     Scenario("SetAppId", {"App.lnk", "s", "Corvane.Test"}),
+    Scenario("SetAppIdEmpty", {"App.lnk", "s", ""}),
+    Scenario("SetAppIdLatin1", {kCafe, "s", "Caf\xc3\xa9.App"}),
+    Scenario("SetAppIdBeyondLatin1", {kAmacron, "s", "Corvane.Test"}),
     Scenario("SetAppIdMissingShortcut", {"missing.lnk", "s", "Corvane.Test"}),
+    Scenario("SetAppIdMissingNameBeyondLatin1", {"missing-" + kAmacron, "s", "Corvane.Test"}),
 };
 
 INSTANTIATE_TEST_SUITE_P(Scenarios, Differential, ::testing::ValuesIn(kScenarios),
@@ -220,6 +266,63 @@ TEST_F(KnownDifference, WildcardInAnAbsolutePath) {
   EXPECT_EQ(onLinux.status, 2);
   EXPECT_EQ(underWine.status, 0);
   EXPECT_EQ(underWine.out, onLinux.out);
+}
+
+// Wine's link object hands out a property store whose GetValue is not
+// implemented: g fails with E_NOTIMPL after loading the shortcut, and s,
+// which Wine accepts, stores nothing that g could read back.
+TEST_F(KnownDifference, WinesLinkObjectReadsNoAppUserModelId) {
+  const Scenario get("Get", {"App.lnk", "g"});
+  const Outcome onLinux = RunOnLinux(get);
+  const Outcome underWine = RunUnderWine(get);
+  EXPECT_EQ(onLinux.out, "No AppUserModelID set for shortcut: App.lnk\r\n");
+  EXPECT_EQ(onLinux.status, 0);
+  EXPECT_EQ(underWine.out, "");
+  EXPECT_EQ(underWine.err,
+            "Failed to get AppUserModelID property. HRESULT: 0x80004001\r\n"
+            "GetShortcutAppID failed.\r\n");
+  EXPECT_EQ(underWine.status, 6);
+
+  // Set, then get again: on Linux first, since Wine's save rewrites the file.
+  const Scenario set("Set", {"App.lnk", "s", "Corvane.Test"});
+  EXPECT_EQ(RunOnLinux(set).status, 0);
+  EXPECT_EQ(RunOnLinux(get).out, "AppUserModelID: Corvane.Test\r\n");
+  EXPECT_EQ(RunUnderWine(set).status, 0);
+  EXPECT_EQ(RunUnderWine(get).status, 6);
+}
+
+// Which HRESULT the link object's Load gives for a file that is no shortcut
+// is the platform's affair: the stand-in says ERROR_FILE_CORRUPT, Wine E_FAIL.
+TEST_F(KnownDifference, LoadResultForAFileThatIsNoShortcut) {
+  for (const auto& [command, closing] :
+       {std::pair<std::string, std::string>{"g", "GetShortcutAppID failed.\r\n"},
+        std::pair<std::string, std::string>{"s", "SetShortcutAppID failed.\r\n"}}) {
+    SCOPED_TRACE(command);
+    std::vector<std::string> arguments{"Broken.lnk", command};
+    if (command == "s") arguments.push_back("Corvane.Test");
+    const Scenario load("Load", arguments);
+    const Outcome onLinux = RunOnLinux(load);
+    const Outcome underWine = RunUnderWine(load);
+    const std::string line = "Failed to load shortcut file: Broken.lnk. HRESULT: 0x";
+    EXPECT_EQ(onLinux.err, line + "80070570\r\n" + closing);
+    EXPECT_EQ(underWine.err, line + "80004005\r\n" + closing);
+    EXPECT_EQ(underWine.out, onLinux.out);
+    EXPECT_EQ(underWine.status, onLinux.status);
+  }
+}
+
+// The stand-in lists the pin folder in byte order of the names; Wine, like
+// NTFS, without regard to case.
+TEST_F(KnownDifference, FileSearchOrderOfNamesInMixedCase) {
+  const Scenario checkedPin = Scenario("CheckedPin", {"{work}App.lnk", "v"})
+                                  .InPinFolder("alpha.lnk", "Minecraft.lnk")
+                                  .InPinFolder("Mid.lnk", "Minecraft.lnk");
+  const Outcome onLinux = RunOnLinux(checkedPin);
+  const Outcome underWine = RunUnderWine(checkedPin);
+  EXPECT_LT(onLinux.out.find("Mid.lnk"), onLinux.out.find("alpha.lnk"));
+  EXPECT_LT(underWine.out.find("alpha.lnk"), underWine.out.find("Mid.lnk"));
+  EXPECT_EQ(underWine.out.size(), onLinux.out.size());
+  EXPECT_EQ(underWine.status, onLinux.status);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // pinned-list object, as the test server logs them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -62,6 +63,24 @@ class WineCorvTest : public ::testing::Test {
     return RunWith(run, std::move(arguments));
   }
   Lines Log() const { return ServerLog(logFolder_.path() + "/server.log"); }
+
+  // The Wine user's pin folder (Unix path), and its Windows spelling.
+  static std::string PinFolder() {
+    return WineAppData() + "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
+  }
+  static std::string PinFolderWindowsPath() {
+    const std::string driveC = WinePrefix() + "/drive_c";
+    std::string path = "C:" + PinFolder().substr(driveC.size());
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    return path;
+  }
+  // The pin folder belongs to the whole prefix: leave it as it was found.
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(WineAppData() + "/Microsoft", ignored);
+  }
 
   WorkFolder work_;
   testing::TemporaryFolder logFolder_;
@@ -148,12 +167,61 @@ TEST_F(WinePin, OnlyTheFirstLetterOfTheCommandCountsAndSurplusIsIgnored) {
   EXPECT_EQ(Log(), Concat({Pinned(shortcut), Pinned(shortcut), Unpinned(shortcut)}));
 }
 
-TEST_F(WinePin, CheckedPinPinsWhenNothingMatches) {
+// --- Checked pin: the Wine user's pin folder ---------------------------------
+
+using WineCheckedPin = WineCorvTest;
+
+// With no pin folder the namespace search cannot parse its path, says so,
+// and the file search finds nothing.
+TEST_F(WineCheckedPin, PinsWhenThePinFolderDoesNotExist) {
   work_.CopyExample("Example.lnk", "a.lnk");
   const std::string shortcut = work_.Windows("a.lnk");
-  const testing::ProcessResult result = Run(shortcut, "v");
-  EXPECT_EQ(result.exitStatus, 0);
-  EXPECT_EQ(result.out.substr(result.out.size() - kPinningNewIcon.size()), kPinningNewIcon);
+  const std::string expectedOut = "Searching match for C:\\test\\a.txt\r\n"
+                                  "Searching path: " + PinFolderWindowsPath() + "\r\n"
+                                  "Searching match for C:\\test\\a.txt\r\n" +
+                                  std::string(kPinningNewIcon);
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), expectedOut, "Failed to parse taskbar folder path.\r\n",
+                       0));
+  EXPECT_EQ(Log(), Pinned(shortcut));
+}
+
+TEST_F(WineCheckedPin, PinWithTheSameTargetMeansNothingToDo) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  std::filesystem::create_directories(PinFolder());
+  testing::WriteFileBytes(PinFolder() + "/Other.lnk", ExampleBytes("Minecraft.lnk"));
+  testing::WriteFileBytes(PinFolder() + "/Pinned.lnk", ExampleBytes("Example.lnk"));
+  const std::string expectedOut = "Searching match for C:\\test\\a.txt\r\n"
+                                  "Searching path: " + PinFolderWindowsPath() + "\r\n";
+  EXPECT_TRUE(Produced(Run(work_.Windows("a.lnk"), "v"), expectedOut, "", 0));
+  EXPECT_TRUE(Log().empty());
+}
+
+TEST_F(WineCheckedPin, UnreadableAndDifferentPinsLetThePinGoAhead) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  std::filesystem::create_directories(PinFolder());
+  testing::WriteFileBytes(PinFolder() + "/Broken.lnk", "not a shortcut");
+  testing::WriteFileBytes(PinFolder() + "/Other.lnk", ExampleBytes("Minecraft.lnk"));
+  std::filesystem::create_directories(PinFolder() + "/Folder.lnk");
+  const std::string folder = PinFolderWindowsPath();
+  const std::string expectedOut =
+      "Searching match for C:\\test\\a.txt\r\n"
+      "Searching path: " + folder + "\r\n"
+      "Searching match for C:\\test\\a.txt\r\n" +
+      folder + "\\Broken.lnk\r\nError: failed to open\r\n" +
+      folder + "\\Folder.lnk\r\nError: failed to open\r\n" +
+      folder + "\\Other.lnk\r\nC:\\Users\\TEMP\\AppData\\Roaming\\.minecraft\r\n" +
+      std::string(kPinningNewIcon);
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), expectedOut, "", 0));
+  EXPECT_EQ(Log(), Pinned(shortcut));
+}
+
+TEST_F(WineCheckedPin, UnreadableShortcutIsReportedByBothSearchesThenPinned) {
+  testing::WriteFileBytes(work_.Unix("Broken.lnk"), "not a shortcut");
+  const std::string shortcut = work_.Windows("Broken.lnk");
+  const std::string couldNotOpen = "Could not open " + shortcut + "\r\n";
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), couldNotOpen + couldNotOpen + std::string(kPinningNewIcon),
+                       "", 0));
   EXPECT_EQ(Log(), Pinned(shortcut));
 }
 
