@@ -25,7 +25,8 @@ target_link_libraries(corv PRIVATE corvane_core ole32 oleaut32 shell32 shlwapi u
 
 if(MINGW)
   # wmain as the entry point; static C runtime, libgcc and libstdc++.
-  target_link_options(corv PRIVATE -municode -static -static-libgcc -static-libstdc++)
+  target_link_options(corv PRIVATE -municode -static -static-libgcc -static-libstdc++
+                      $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
 
 # A ZIP with corv.exe, the README and the licence.
