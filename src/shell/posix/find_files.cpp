@@ -209,11 +209,13 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     if (Describe(dirfd(directory.get()), name, wideName, data)) found.emplace_back(name, data);
   }
   if (found.empty()) return INVALID_HANDLE_VALUE;
-  // "." and ".." first, as Windows reports them, then by name.
+  // "." and ".." first, as Windows reports them, then by name without
+  // regard to case, as NTFS keeps a folder.
   std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
     const bool aDots = a.first == "." || a.first == "..";
     const bool bDots = b.first == "." || b.first == "..";
-    return aDots != bDots ? aDots : a.first < b.first;
+    if (aDots != bDots) return aDots;
+    return LessIgnoringCase(a.second.cFileName, b.second.cFileName);
   });
   for (auto& [name, data] : found) search->found.push_back(data);
   *lpFindFileData = search->found[0];

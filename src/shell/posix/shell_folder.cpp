@@ -46,7 +46,8 @@ void ClearOut(Out** out) {
   if (out != nullptr) *out = nullptr;
 }
 
-// The entries of a folder that the flags ask for, sorted by name. A name
+// The entries of a folder that the flags ask for, sorted by name without
+// regard to case, as NTFS keeps them. A name
 // that starts with a dot is hidden; one with a backslash cannot be written
 // as a Windows path and is left out.
 int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
@@ -70,8 +71,9 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
       entries.push_back({name, isFolder});
     }
   }
-  std::sort(entries.begin(), entries.end(),
-            [](const Entry& a, const Entry& b) { return a.name < b.name; });
+  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+    return LessIgnoringCase(DecodeNativeText(a.name), DecodeNativeText(b.name));
+  });
   return 0;
 }
 

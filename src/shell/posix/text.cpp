@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include <algorithm>
+
 namespace corvane::posix {
 namespace {
 
@@ -148,6 +150,17 @@ bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
     if (a[i] != b[i] && UpperCaseChar(a[i]) != UpperCaseChar(b[i])) return false;
   }
   return true;
+}
+
+bool LessIgnoringCase(std::wstring_view a, std::wstring_view b) {
+  const std::size_t common = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    const wchar_t upperA = UpperCaseChar(a[i]);
+    const wchar_t upperB = UpperCaseChar(b[i]);
+    if (upperA != upperB) return upperA < upperB;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
 }
 
 }  // namespace corvane::posix

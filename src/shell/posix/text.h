@@ -38,4 +38,8 @@ wchar_t UpperCaseChar(wchar_t c);
 // Whether two names are equal without regard to case, character by character.
 bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b);
 
+// Orders names as NTFS lists a folder: by their upper-case form, then (for
+// names that differ only in case) by the text itself.
+bool LessIgnoringCase(std::wstring_view a, std::wstring_view b);
+
 }  // namespace corvane::posix
