@@ -21,6 +21,17 @@ set +e
 echo '$ corv examples/Example.lnk p'
 ./build/default/corv examples/Example.lnk p; echo "exit code $?"
 echo "pinned: $(ls "$pins")"
+echo '$ corv examples/Example.lnk v     # already pinned: nothing to do'
+./build/default/corv examples/Example.lnk v; echo "exit code $?"
 echo '$ corv examples/Example.lnk u'
 ./build/default/corv examples/Example.lnk u; echo "exit code $?"
 echo "pinned: $(ls "$pins")"
+
+# The AppUserModelID is written into a copy; the bundled example stays as it is.
+cp examples/Example.lnk build/demo-Example.lnk
+echo '$ corv build/demo-Example.lnk g'
+./build/default/corv build/demo-Example.lnk g; echo "exit code $?"
+echo '$ corv build/demo-Example.lnk s Contoso.Editor.Main'
+./build/default/corv build/demo-Example.lnk s Contoso.Editor.Main; echo "exit code $?"
+echo '$ corv build/demo-Example.lnk g'
+./build/default/corv build/demo-Example.lnk g; echo "exit code $?"
