@@ -10,16 +10,19 @@
 #include <string_view>
 #include <vector>
 
+#include "support/output.h"
 #include "support/process.h"
 
 namespace corvane::e2e {
 
 using corvane::testing::ListFolder;
 using corvane::testing::ProcessOptions;
+using corvane::testing::Produced;
 using corvane::testing::ProcessResult;
 using corvane::testing::ReadFileBytes;
 using corvane::testing::RunProcess;
 using corvane::testing::TemporaryFolder;
+using corvane::testing::Visible;
 using corvane::testing::WithCrLf;
 using corvane::testing::WriteFileBytes;
 
@@ -47,14 +50,6 @@ const std::string& HelpText();
 
 // The bytes of a shortcut in the examples folder.
 std::string ExampleBytes(const std::string& name);
-
-// Bytes with everything outside printable ASCII escaped, so that a failure
-// shows where a CR or a stray byte went.
-std::string Visible(std::string_view bytes);
-
-// Exactly these bytes on stdout and stderr, and this exit status.
-::testing::AssertionResult Produced(const ProcessResult& result, std::string_view out,
-                                    std::string_view err, int status);
 
 inline ::testing::AssertionResult Pinned(const ProcessResult& result) {
   return Produced(result, kPinningNewIcon, "", 0);

@@ -8,12 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "support/output.h"
 #include "support/process.h"
 
 namespace corvane::wine {
 
 using testing::ProcessOptions;
 using testing::ProcessResult;
+using testing::Produced;
+using testing::Visible;
 
 // The exit status after the help text (the entry returns -1).
 constexpr int kHelpStatus = 255;
@@ -26,13 +29,6 @@ const std::string& HelpText();
 
 // Bytes of one of the example shortcuts in examples/.
 std::string ExampleBytes(const std::string& name);
-
-// Bytes with everything outside printable ASCII escaped.
-std::string Visible(std::string_view bytes);
-
-// Compares stdout, stderr and exit status at once, showing what differs.
-::testing::AssertionResult Produced(const ProcessResult& result, std::string_view out,
-                                    std::string_view err, int status);
 
 // A fresh folder on the prefix's drive C:, removed on destruction. The
 // same folder is seen by Linux programs under its Unix path.
