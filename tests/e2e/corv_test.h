@@ -73,9 +73,12 @@ class CorvTest : public ::testing::Test {
   }
 
   // Runs corv with APPDATA set to this test's folder and the work folder as
-  // working directory, unless options say otherwise.
+  // working directory, unless options say otherwise. The stand-in checks
+  // that the run gives back every object, block, string and search it was
+  // handed: anything left live ends the run with status 70.
   ProcessResult RunWith(ProcessOptions options, const std::vector<std::string>& arguments) {
     options.environment.try_emplace("APPDATA", appData_.path());
+    options.environment.try_emplace("CORVANE_RESOURCE_CHECK", "1");
     if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
     return RunProcess(CORV_BINARY, arguments, options);
   }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <cwchar>
 
+#include "shell/posix/accounting.h"
 #include "shell/posix/property_store.h"
 
 namespace {
@@ -26,6 +27,7 @@ BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui) {
   if (strIn != nullptr && ui > 0) std::memcpy(text, strIn, ui * sizeof(OLECHAR));
   if (strIn == nullptr) std::memset(text, 0, ui * sizeof(OLECHAR));
   text[ui] = L'\0';
+  corvane::posix::Acquired(corvane::posix::Resource::Bstr, text);
   return text;
 }
 
@@ -35,7 +37,9 @@ BSTR SysAllocString(const OLECHAR* psz) {
 }
 
 void SysFreeString(BSTR bstrString) {
-  if (bstrString != nullptr) std::free(HeaderOf(bstrString));
+  if (bstrString == nullptr) return;
+  corvane::posix::Released(corvane::posix::Resource::Bstr, bstrString);
+  std::free(HeaderOf(bstrString));
 }
 
 UINT SysStringLen(BSTR pbstr) {

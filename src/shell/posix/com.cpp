@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "shell/pinned_list.h"
+#include "shell/posix/accounting.h"
 #include "shell/posix/classes.h"
 #include "shell/posix/com.h"
 #include "shell/shell_link.h"
@@ -28,7 +29,9 @@ const ClassEntry kClasses[] = {
 HRESULT CoInitialize(LPVOID) { return apartmentDepth++ == 0 ? S_OK : S_FALSE; }
 
 void CoUninitialize() {
-  if (apartmentDepth > 0) --apartmentDepth;
+  if (apartmentDepth > 0 && --apartmentDepth == 0) {
+    corvane::posix::CheckNothingLive("when the apartment closed");
+  }
 }
 
 HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContext, REFIID riid,
@@ -46,6 +49,14 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
   return REGDB_E_CLASSNOTREG;
 }
 
-LPVOID CoTaskMemAlloc(SIZE_T cb) { return std::malloc(cb == 0 ? 1 : cb); }
+LPVOID CoTaskMemAlloc(SIZE_T cb) {
+  void* block = std::malloc(cb == 0 ? 1 : cb);
+  corvane::posix::Acquired(corvane::posix::Resource::TaskMemory, block);
+  return block;
+}
 
-void CoTaskMemFree(LPVOID pv) { std::free(pv); }
+void CoTaskMemFree(LPVOID pv) {
+  if (pv == nullptr) return;
+  corvane::posix::Released(corvane::posix::Resource::TaskMemory, pv);
+  std::free(pv);
+}

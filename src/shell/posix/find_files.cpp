@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/posix/accounting.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -152,6 +153,7 @@ class SearchTable {
     const std::lock_guard<std::mutex> lock(mutex_);
     HANDLE handle = search.get();
     searches_.emplace(handle, std::move(search));
+    Acquired(Resource::FileSearch, handle);
     return handle;
   }
   // Runs use(search) under the table's lock; false for an unknown handle.
@@ -163,7 +165,9 @@ class SearchTable {
   }
   bool Remove(HANDLE handle) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    return searches_.erase(handle) == 1;
+    if (searches_.erase(handle) != 1) return false;
+    Released(Resource::FileSearch, handle);
+    return true;
   }
 
  private:

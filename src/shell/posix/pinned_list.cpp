@@ -13,6 +13,7 @@
 
 #include "shell/known_folders.h"
 #include "shell/pinned_list.h"
+#include "shell/posix/accounting.h"
 #include "shell/posix/classes.h"
 #include "shell/posix/errors.h"
 #include "shell/posix/files.h"
@@ -201,12 +202,14 @@ HRESULT Unpin(const std::string& source) {
 
 class PinnedList final : public IPinnedList3 {
  public:
+  PinnedList() { Acquired(Resource::ComObject, this); }
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     return QueryOneInterface<IPinnedList3>(this, IID_IPinnedList3, riid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(this); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG remaining = --references_;
+    const ULONG remaining = ReleaseReference(this);
     if (remaining == 0) delete this;
     return remaining;
   }
@@ -234,7 +237,6 @@ class PinnedList final : public IPinnedList3 {
   }
 
  private:
-  ULONG references_ = 1;
 };
 
 }  // namespace

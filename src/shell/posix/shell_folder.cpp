@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "shell/owners.h"
+#include "shell/posix/accounting.h"
 #include "shell/posix/classes.h"
 #include "shell/posix/errors.h"
 #include "shell/posix/item_ids.h"
@@ -80,14 +81,16 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
 class EnumIdList final : public IEnumIDList {
  public:
   EnumIdList(std::shared_ptr<const Entries> entries, std::size_t position)
-      : entries_(std::move(entries)), position_(position) {}
+      : entries_(std::move(entries)), position_(position) {
+    Acquired(Resource::ComObject, this);
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     return QueryOneInterface<IEnumIDList>(this, IID_IEnumIDList, riid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(this); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG remaining = --references_;
+    const ULONG remaining = ReleaseReference(this);
     if (remaining == 0) delete this;
     return remaining;
   }
@@ -130,7 +133,6 @@ class EnumIdList final : public IEnumIDList {
   }
 
  private:
-  ULONG references_ = 1;
   std::shared_ptr<const Entries> entries_;
   std::size_t position_;
 };
@@ -138,14 +140,16 @@ class EnumIdList final : public IEnumIDList {
 class ShellFolder final : public IShellFolder {
  public:
   // folder: an absolute, normalised native path.
-  explicit ShellFolder(std::string folder) : folder_(std::move(folder)) {}
+  explicit ShellFolder(std::string folder) : folder_(std::move(folder)) {
+    Acquired(Resource::ComObject, this);
+  }
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     return QueryOneInterface<IShellFolder>(this, IID_IShellFolder, riid, object);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(this); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG remaining = --references_;
+    const ULONG remaining = ReleaseReference(this);
     if (remaining == 0) delete this;
     return remaining;
   }
@@ -241,7 +245,6 @@ class ShellFolder final : public IShellFolder {
     return folder_ == "/" ? *below : folder_ + *below;
   }
 
-  ULONG references_ = 1;
   std::string folder_;
 };
 

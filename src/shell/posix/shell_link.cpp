@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "shell/posix/accounting.h"
 #include "shell/posix/classes.h"
 #include "shell/posix/errors.h"
 #include "shell/posix/files.h"
@@ -45,6 +46,8 @@ struct StagedValue {
 
 class ShellLink final : public IShellLinkW, public IPersistFile, public IPropertyStore {
  public:
+  ShellLink() { Acquired(Resource::ComObject, this); }
+
   // IUnknown, shared by the three interfaces.
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (object == nullptr) return E_POINTER;
@@ -61,9 +64,9 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+  ULONG STDMETHODCALLTYPE AddRef() override { return AddReference(this); }
   ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG remaining = --references_;
+    const ULONG remaining = ReleaseReference(this);
     if (remaining == 0) delete this;
     return remaining;
   }
@@ -272,7 +275,6 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     return S_OK;
   }
 
-  ULONG references_ = 1;
   bool loaded_ = false;
   bool dirty_ = false;
   std::string path_;
