@@ -11,6 +11,9 @@
 int main(int argc, char* argv[]) {
   // A closed pipe is an output failure like any other, not a reason to die.
   std::signal(SIGPIPE, SIG_IGN);
+  // Likewise a file-size limit: the write fails (EFBIG) and the save or pin
+  // that made it fails cleanly, leaving the original as it was.
+  std::signal(SIGXFSZ, SIG_IGN);
 
   std::vector<std::wstring> arguments;
   arguments.reserve(static_cast<std::size_t>(argc));
