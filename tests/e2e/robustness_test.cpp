@@ -191,3 +191,69 @@ TEST_F(E2eRobustness, FileSizeLimitFailsThePinAndLeavesNoPartOfIt) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace corvane::e2e;
+
+// Arguments no shortcut path should be: each gets its line and exit code,
+// and nothing is read or written anywhere else.
+class E2eHostileArguments : public CorvTest {};
+
+TEST_F(E2eHostileArguments, OverlongPathsFailToLoadWithTheirCode) {
+  const std::string longName(5000, 'a');
+  const ProcessResult tooLongName = Run(longName + ".lnk", "g");
+  EXPECT_EQ(tooLongName.exitStatus, kGetAppIdFailedStatus);
+  EXPECT_EQ(tooLongName.err, "Failed to load shortcut file: " + longName +
+                                 ".lnk. HRESULT: 0x800700ce\r\n" + std::string(kGetAppIdFailed));
+  std::string deepPath;
+  for (int i = 0; i < 25; ++i) deepPath += std::string(200, 'd') + "/";
+  const ProcessResult tooDeep = Run(deepPath + "x.lnk", "s", "Never.Stored");
+  EXPECT_EQ(tooDeep.exitStatus, kSetAppIdFailedStatus);
+  EXPECT_NE(tooDeep.err.find("HRESULT: 0x800700ce\r\n"), std::string::npos);
+}
+
+TEST_F(E2eHostileArguments, LineFeedInAPathIsWrittenAsALineEnd) {
+  const std::string shortcut = CopyExample("Example.lnk", "two\nlines.lnk");
+  EXPECT_TRUE(Produced(Run(shortcut, "g"),
+                       "No AppUserModelID set for shortcut: " + WorkPath("two") + "\r\nlines.lnk\r\n",
+                       "", 0));
+}
+
+TEST_F(E2eHostileArguments, DotDotInAPathReadsOnlyWhatItNames) {
+  CopyExample("Example.lnk", "inner/App.lnk");
+  const std::string viaParent = WorkPath("inner/../inner/./App.lnk");
+  EXPECT_TRUE(Produced(Run(viaParent, "g"), "No AppUserModelID set for shortcut: " + viaParent + "\r\n",
+                       "", 0));
+  EXPECT_EQ(Run(WorkPath("inner/../missing/../App.lnk"), "g").exitStatus, kGetAppIdFailedStatus);
+}
+
+TEST_F(E2eHostileArguments, ShortcutClaimingGigabytesIsRefusedWithoutReadingOn) {
+  // A LinkInfo that claims 4 GiB inside a file of a hundred bytes.
+  std::string bytes = example_.substr(0, 0x4C);
+  bytes[0x14] = 0x02;  // LinkFlags: HasLinkInfo only
+  bytes[0x15] = bytes[0x16] = bytes[0x17] = 0;
+  bytes += std::string("\xff\xff\xff\xff\x1c\x00\x00\x00", 8) + std::string(40, '\0');
+  const std::string shortcut = WriteWorkFile("Huge.lnk", bytes);
+  const ProcessResult result = Run(shortcut, "g");
+  EXPECT_EQ(result.exitStatus, kGetAppIdFailedStatus);
+  EXPECT_NE(result.err.find("HRESULT: 0x80070570"), std::string::npos);
+}
+
+TEST_F(E2eHostileArguments, PinFolderWithThousandsOfEntriesLinksAndFolders) {
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  std::filesystem::create_directories(PinFolder());
+  for (int i = 0; i < 2000; ++i) {
+    WriteFileBytes(PinFolder() + "/Other" + std::to_string(i) + ".lnk", minecraft_);
+  }
+  std::filesystem::create_directory(PinFolder() + "/Folder.lnk");
+  std::filesystem::create_symlink("/nonexistent/target.lnk", PinFolder() + "/Dangling.lnk");
+  std::filesystem::create_symlink(shortcut, PinFolder() + "/Linked.lnk");
+  // The link to the shortcut itself is a pin with the same target.
+  const ProcessResult result = Run(shortcut, "v");
+  EXPECT_EQ(result.exitStatus, 0);
+  EXPECT_EQ(result.out.find("No matching icon found"), std::string::npos);
+  EXPECT_EQ(Pins().size(), 2003u);
+}
+
+}  // namespace
