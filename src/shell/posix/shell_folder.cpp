@@ -64,16 +64,19 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
     const std::string name = entry->d_name;
     if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
     if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) continue;
-    // A link counts as what it points to; a dangling one as a file.
-    struct stat status;
-    const bool isFolder = fstatat(folderFd, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+    // A link counts as what it points to; a dangling one as a file. Where
+    // the folder listing already tells the kind of entry, no stat is needed.
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat status;
+      isFolder = fstatat(folderFd, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+    }
     if ((isFolder && (flags & SHCONTF_FOLDERS)) || (!isFolder && (flags & SHCONTF_NONFOLDERS))) {
       entries.push_back({name, isFolder});
     }
   }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return LessIgnoringCase(DecodeNativeText(a.name), DecodeNativeText(b.name));
-  });
+  std::sort(entries.begin(), entries.end(),
+            [](const Entry& a, const Entry& b) { return LessIgnoringCaseNative(a.name, b.name); });
   return 0;
 }
 

@@ -40,6 +40,20 @@ std::size_t ValidSequenceLength(std::string_view bytes, char32_t& codePoint) {
   return length;
 }
 
+// The next character of native text as DecodeNativeText decodes it; bytes
+// must not be empty.
+wchar_t NextNativeChar(std::string_view& bytes) {
+  char32_t codePoint = 0;
+  const std::size_t length = ValidSequenceLength(bytes, codePoint);
+  if (length == 0) {
+    const auto escaped = static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]));
+    bytes.remove_prefix(1);
+    return escaped;
+  }
+  bytes.remove_prefix(length);
+  return static_cast<wchar_t>(codePoint);
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -77,10 +91,14 @@ std::wstring DecodeNativeText(std::string_view bytes) {
   return text;
 }
 
-std::string EncodeNativeText(std::wstring_view text) {
+namespace {
+
+// EncodeNativeText, with backslashes turned into slashes when asked.
+std::string Encode(std::wstring_view text, bool slashes) {
   std::string bytes;
   bytes.reserve(text.size());
   for (wchar_t c : text) {
+    if (slashes && c == L'\\') c = L'/';
     const auto unit = static_cast<char32_t>(c);
     if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
       bytes += static_cast<char>(unit - kEscapeBase);
@@ -93,13 +111,11 @@ std::string EncodeNativeText(std::wstring_view text) {
   return bytes;
 }
 
-std::string NativePath(std::wstring_view path) {
-  std::wstring slashed(path);
-  for (wchar_t& c : slashed) {
-    if (c == L'\\') c = L'/';
-  }
-  return EncodeNativeText(slashed);
-}
+}  // namespace
+
+std::string EncodeNativeText(std::wstring_view text) { return Encode(text, false); }
+
+std::string NativePath(std::wstring_view path) { return Encode(path, true); }
 
 std::size_t Utf16Length(std::wstring_view text) {
   std::size_t units = 0;
@@ -161,6 +177,27 @@ bool LessIgnoringCase(std::wstring_view a, std::wstring_view b) {
   }
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
+}
+
+bool LessIgnoringCaseNative(std::string_view a, std::string_view b) {
+  std::string_view restA = a, restB = b;
+  while (!restA.empty() && !restB.empty()) {
+    const wchar_t charA = NextNativeChar(restA);
+    const wchar_t charB = NextNativeChar(restB);
+    if (charA == charB) continue;
+    const wchar_t upperA = UpperCaseChar(charA);
+    const wchar_t upperB = UpperCaseChar(charB);
+    if (upperA != upperB) return upperA < upperB;
+  }
+  // Equal without regard to case as far as the shorter one goes.
+  if (restA.empty() != restB.empty()) return restA.empty();
+  restA = a, restB = b;
+  while (!restA.empty()) {
+    const wchar_t charA = NextNativeChar(restA);
+    const wchar_t charB = NextNativeChar(restB);
+    if (charA != charB) return charA < charB;
+  }
+  return false;
 }
 
 }  // namespace corvane::posix
