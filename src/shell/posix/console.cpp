@@ -20,6 +20,20 @@ void CrtStream::PutByte(unsigned char c) {
   if (buffered_ && pending_.size() >= kBufferSize) Flush();
 }
 
+std::size_t CrtStream::PutWide(const wchar_t* text, std::size_t count) {
+  std::size_t done = 0;
+  for (; done < count; ++done) {
+    const auto c = static_cast<std::make_unsigned_t<wchar_t>>(text[done]);
+    if (c > 0xFF) break;
+    PutByte(static_cast<unsigned char>(c));
+  }
+  return done;
+}
+
+void CrtStream::PutBytes(const char* text, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) PutByte(static_cast<unsigned char>(text[i]));
+}
+
 bool CrtStream::Flush() {
   std::size_t done = 0;
   bool ok = true;
