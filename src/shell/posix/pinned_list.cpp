@@ -91,11 +91,18 @@ struct FolderSurvey {
   std::vector<std::string> names;
 };
 
-FolderSurvey SurveyFolder(const std::string& folder, int sourceFd) {
+// Only a regular file of the source's size can hold its bytes; the others
+// are passed over by their status, without being opened.
+FolderSurvey SurveyFolder(const std::string& folder, int sourceFd, off_t sourceSize) {
   FolderSurvey survey;
   ForEachEntry(folder, [&](const std::string& name, const std::string& path) {
     survey.names.push_back(name);
     if (survey.identicalPin) return;
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size != sourceSize) {
+      return;
+    }
     int error;
     unique_fd pinned = OpenRegularFile(path, &error);
     if (pinned) survey.identicalPin = SameContents(sourceFd, pinned.get(), &error);
@@ -113,7 +120,7 @@ HRESULT Pin(const std::string& source) {
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   if ((error = CreateFolders(folder)) != 0) return HResultFromErrno(error);
-  const FolderSurvey survey = SurveyFolder(folder, sourceFd.get());
+  const FolderSurvey survey = SurveyFolder(folder, sourceFd.get(), sourceStatus.st_size);
   if (survey.identicalPin) return S_OK;
 
   TemporaryFile copy;
