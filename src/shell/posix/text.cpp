@@ -43,6 +43,11 @@ std::size_t ValidSequenceLength(std::string_view bytes, char32_t& codePoint) {
 // The next character of native text as DecodeNativeText decodes it; bytes
 // must not be empty.
 wchar_t NextNativeChar(std::string_view& bytes) {
+  if (static_cast<unsigned char>(bytes[0]) < 0x80) {
+    const auto ascii = static_cast<wchar_t>(bytes[0]);
+    bytes.remove_prefix(1);
+    return ascii;
+  }
   char32_t codePoint = 0;
   const std::size_t length = ValidSequenceLength(bytes, codePoint);
   if (length == 0) {
@@ -100,7 +105,9 @@ std::string Encode(std::wstring_view text, bool slashes) {
   for (wchar_t c : text) {
     if (slashes && c == L'\\') c = L'/';
     const auto unit = static_cast<char32_t>(c);
-    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+    if (unit < 0x80) {
+      bytes.push_back(static_cast<char>(unit));
+    } else if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
       bytes += static_cast<char>(unit - kEscapeBase);
     } else if (unit > 0x10FFFF) {
       AppendUtf8(bytes, 0xFFFD);
@@ -153,6 +160,8 @@ std::wstring DecodeWindows1252(std::string_view bytes) {
 }
 
 wchar_t UpperCaseChar(wchar_t c) {
+  // ASCII maps the same in every locale.
+  if (c >= 0 && c < 0x80) return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
   // The built-in C.UTF-8 locale has Unicode's simple case mapping. It is
   // used here only; the program's own locale stays untouched.
   static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
