@@ -7,7 +7,9 @@
 //   liblnk   liblnk_file_open on the same file and its local path
 //            (liblnk_file_get_utf16_local_path), then close and free;
 //   liblnk-memory  the same from the file's bytes already in memory (a
-//            libbfio memory range), so without any file system work.
+//            libbfio memory range), so without any file system work;
+//   read     only open, fstat, read and close of the file: the floor of
+//            any reader that starts from the path.
 //
 // One benchmark per sample and reader, and one over all samples in turn.
 // After the runs a summary gives each sample's time for both readers and
@@ -16,6 +18,9 @@
 // Usage: corvane_benchmarks [benchmark flags] [samples folder]
 #include <benchmark/benchmark.h>
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <libbfio.h>
 #include <liblnk.h>
 
@@ -135,6 +140,21 @@ bool ReadWithLiblnk(const Sample& sample) {
   return opened;
 }
 
+// Only reads the file, into a buffer of its size.
+bool ReadFileOnly(const Sample& sample) {
+  const int fd = open(sample.path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat status;
+  bool read = false;
+  if (fstat(fd, &status) == 0) {
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(status.st_size) + 1);
+    read = ::read(fd, bytes.data(), bytes.size()) == status.st_size;
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  close(fd);
+  return read;
+}
+
 template <bool (*Read)(const Sample&)>
 void BM_One(benchmark::State& state, const Sample* sample) {
   bool accepted = false;
@@ -151,7 +171,7 @@ void BM_All(benchmark::State& state, const std::vector<Sample>* samples) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(samples->size()));
 }
 
-// Prints as the console reporter does and keeps each run's time per
+// Prints as the console reporter does and keeps each run's CPU time per
 // iteration, in nanoseconds, by benchmark name.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
@@ -160,7 +180,7 @@ class SummaryReporter : public benchmark::ConsoleReporter {
     for (const Run& run : runs) {
       if (run.run_type != Run::RT_Iteration && run.aggregate_name != "median") continue;
       const std::string name = run.run_name.function_name;
-      times_[name] = run.GetAdjustedRealTime() * Multiplier(run.time_unit);
+      times_[name] = run.GetAdjustedCPUTime() * Multiplier(run.time_unit);
     }
   }
   const std::map<std::string, double>& times() const { return times_; }
@@ -197,6 +217,7 @@ int main(int argc, char** argv) {
                                  &sample);
     benchmark::RegisterBenchmark(("liblnk-memory/" + sample.name).c_str(),
                                  BM_One<ReadWithLiblnkFromMemory>, &sample);
+    benchmark::RegisterBenchmark(("read/" + sample.name).c_str(), BM_One<ReadFileOnly>, &sample);
     if (ReadWithLinkObject(sample) && ReadWithLiblnk(sample)) accepted.push_back(sample);
   }
   // Only the files both readers accept, so both do the same files' work.
@@ -204,13 +225,17 @@ int main(int argc, char** argv) {
   benchmark::RegisterBenchmark("liblnk/all-accepted", BM_All<ReadWithLiblnk>, &accepted);
   benchmark::RegisterBenchmark("liblnk-memory/all-accepted", BM_All<ReadWithLiblnkFromMemory>,
                                &accepted);
+  benchmark::RegisterBenchmark("read/all-accepted", BM_All<ReadFileOnly>, &accepted);
 
   SummaryReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   // speed-up: how many times more reads per second the link object does.
-  std::printf("\n%-30s %11s %11s %11s %9s %9s\n", "sample", "Corvane ns", "liblnk ns",
-              "memory ns", "vs file", "vs memory");
+  // CPU time per read: the machine may be shared, and the reads are all on
+  // one thread.
+  std::printf("\nCPU time per read (ns); speed-up = liblnk's time / Corvane's\n");
+  std::printf("%-30s %10s %10s %10s %10s %8s %8s\n", "sample", "Corvane", "liblnk",
+              "liblnk-mem", "read", "vs file", "vs mem");
   std::vector<std::string> names;
   for (const Sample& sample : samples) names.push_back(sample.name);
   names.push_back("all-accepted");
@@ -218,12 +243,13 @@ int main(int argc, char** argv) {
     const auto ours = reporter.times().find("Corvane/" + name);
     const auto theirs = reporter.times().find("liblnk/" + name);
     const auto memory = reporter.times().find("liblnk-memory/" + name);
+    const auto floor = reporter.times().find("read/" + name);
     if (ours == reporter.times().end() || theirs == reporter.times().end() ||
-        memory == reporter.times().end()) {
+        memory == reporter.times().end() || floor == reporter.times().end()) {
       continue;
     }
-    std::printf("%-30s %11.0f %11.0f %11.0f %8.2fx %8.2fx\n", name.c_str(), ours->second,
-                theirs->second, memory->second, theirs->second / ours->second,
+    std::printf("%-30s %10.0f %10.0f %10.0f %10.0f %7.2fx %7.2fx\n", name.c_str(), ours->second,
+                theirs->second, memory->second, floor->second, theirs->second / ours->second,
                 memory->second / ours->second);
   }
   CoUninitialize();
