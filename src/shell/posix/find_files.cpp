@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -146,13 +147,13 @@ bool Describe(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
 // entry rather than a find-data record.
 struct FindSearch {
   unique_dir directory;
-  std::vector<std::string> names;
+  NameList names;
   std::size_t next = 0;
 
   // The next entry that still exists; false at the end.
   bool Next(WIN32_FIND_DATAW& data) {
     while (next < names.size()) {
-      if (Describe(dirfd(directory.get()), names[next++], data)) return true;
+      if (Describe(dirfd(directory.get()), std::string(names.name(next++)), data)) return true;
     }
     return false;
   }
@@ -218,18 +219,16 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     // A name with a backslash cannot be written as a Windows path.
     if (name.find('\\') != std::string_view::npos) continue;
     if (!Matches(tokens, DecodeNativeText(name), table)) continue;
-    search->names.emplace_back(name);
+    search->names.Add(name);
   }
   // "." and ".." first, as Windows reports them, then by name without
   // regard to case, as NTFS keeps a folder.
-  std::sort(search->names.begin(), search->names.end(),
-            [](const std::string& a, const std::string& b) {
-              const bool aDots = a == "." || a == "..";
-              const bool bDots = b == "." || b == "..";
-              if (aDots != bDots) return aDots;
-              return LessIgnoringCaseNative(a, b);
-            });
-  search->names.shrink_to_fit();
+  search->names.Sort([](std::string_view a, std::string_view b) {
+    const bool aDots = a == "." || a == "..";
+    const bool bDots = b == "." || b == "..";
+    if (aDots != bDots) return aDots;
+    return LessIgnoringCaseNative(a, b);
+  });
   search->directory = std::move(directory);
   if (!search->Next(*lpFindFileData)) return INVALID_HANDLE_VALUE;
   return Searches().Add(std::move(search));

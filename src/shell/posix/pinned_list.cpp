@@ -18,6 +18,7 @@
 #include "shell/posix/files.h"
 #include "shell/posix/item_ids.h"
 #include "shell/posix/link_file.h"
+#include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -39,7 +40,7 @@ HRESULT PinFolder(std::string& folder) {
 }
 
 // Windows compares file names without regard to case.
-bool SameFileName(const std::string& a, const std::string& b) {
+bool SameFileName(std::string_view a, std::string_view b) {
   return a == b || SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b));
 }
 
@@ -88,7 +89,7 @@ int ForEachEntry(const std::string& folder, Visit visit) {
 // exactly the source's bytes, and which names are in use.
 struct FolderSurvey {
   bool identicalPin = false;
-  std::vector<std::string> names;
+  NameList names;
 };
 
 // Only a regular file of the source's size can hold its bytes; the others
@@ -96,7 +97,7 @@ struct FolderSurvey {
 FolderSurvey SurveyFolder(const std::string& folder, int sourceFd, off_t sourceSize) {
   FolderSurvey survey;
   ForEachEntry(folder, [&](const std::string& name, const std::string& path) {
-    survey.names.push_back(name);
+    survey.names.Add(name);
     if (survey.identicalPin) return;
     struct stat status;
     if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
@@ -133,7 +134,8 @@ HRESULT Pin(const std::string& source) {
   // A name that differs from a pin's only in case is that pin's name on
   // Windows: it is taken too.
   auto takenInOtherCase = [&](const std::string& candidate) {
-    for (const std::string& entry : survey.names) {
+    for (std::size_t i = 0; i < survey.names.size(); ++i) {
+      const std::string_view entry = survey.names.name(i);
       if (entry != candidate && SameFileName(entry, candidate)) return true;
     }
     return false;
