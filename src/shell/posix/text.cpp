@@ -80,19 +80,13 @@ void AppendUtf8(std::string& out, char32_t c) {
 }  // namespace
 
 std::wstring DecodeNativeText(std::string_view bytes) {
-  std::wstring text;
-  text.reserve(bytes.size());
+  // Never more characters than bytes: decode into room for that many.
+  std::wstring text(bytes.size(), L'\0');
+  wchar_t* out = text.data();
   while (!bytes.empty()) {
-    char32_t codePoint = 0;
-    std::size_t length = ValidSequenceLength(bytes, codePoint);
-    if (length == 0) {
-      text += static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]));
-      length = 1;
-    } else {
-      text += static_cast<wchar_t>(codePoint);
-    }
-    bytes.remove_prefix(length);
+    *out++ = NextNativeChar(bytes);
   }
+  text.resize(static_cast<std::size_t>(out - text.data()));
   return text;
 }
 
@@ -100,21 +94,27 @@ namespace {
 
 // EncodeNativeText, with backslashes turned into slashes when asked.
 std::string Encode(std::wstring_view text, bool slashes) {
-  std::string bytes;
-  bytes.reserve(text.size());
+  // Never more than four bytes a character; ASCII, the usual case, is one.
+  std::string bytes(text.size() * 4, '\0');
+  char* out = bytes.data();
   for (wchar_t c : text) {
     if (slashes && c == L'\\') c = L'/';
     const auto unit = static_cast<char32_t>(c);
     if (unit < 0x80) {
-      bytes.push_back(static_cast<char>(unit));
-    } else if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
-      bytes += static_cast<char>(unit - kEscapeBase);
-    } else if (unit > 0x10FFFF) {
-      AppendUtf8(bytes, 0xFFFD);
-    } else {
-      AppendUtf8(bytes, unit);
+      *out++ = static_cast<char>(unit);
+      continue;
     }
+    std::string encoded;
+    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      encoded += static_cast<char>(unit - kEscapeBase);
+    } else if (unit > 0x10FFFF) {
+      AppendUtf8(encoded, 0xFFFD);
+    } else {
+      AppendUtf8(encoded, unit);
+    }
+    out = std::copy(encoded.begin(), encoded.end(), out);
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
   return bytes;
 }
 
