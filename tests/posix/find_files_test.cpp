@@ -192,6 +192,36 @@ TEST_F(PosixFindFiles, HandlesEndAndCloseOnce) {
   EXPECT_FALSE(FindClose(nullptr));
 }
 
+TEST_F(PosixFindFiles, EntryRemovedDuringTheSearchIsPassedOver) {
+  WIN32_FIND_DATAW data{};
+  const HANDLE search = FindFirstFileW(Pattern(L"x*.txt").c_str(), &data);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(std::wstring(data.cFileName), L"x.txt");
+  // x1.txt would come next; once it is gone the search goes on with x12.txt.
+  ASSERT_EQ(unlink((root_ + "/x1.txt").c_str()), 0);
+  ASSERT_TRUE(FindNextFileW(search, &data));
+  EXPECT_EQ(std::wstring(data.cFileName), L"x12.txt");
+  EXPECT_EQ(data.nFileSizeLow, 7u);  // described when handed out
+  EXPECT_FALSE(FindNextFileW(search, &data));
+  EXPECT_TRUE(FindClose(search));
+}
+
+TEST_F(PosixFindFiles, ManyEntriesComeBackOnceEachInOrder) {
+  const std::string many = root_ + "/many";
+  ASSERT_EQ(mkdir(many.c_str(), 0755), 0);
+  std::vector<std::wstring> expected;
+  for (int i = 0; i < 2000; ++i) {
+    const std::string name = "Pin " + std::to_string(i) + (i % 2 ? ".lnk" : ".LNK");
+    WriteFileBytes(many + "/" + name, "x");
+    expected.push_back(DecodeNativeText(name));
+  }
+  WriteFileBytes(many + "/skip.txt", "x");
+  std::sort(expected.begin(), expected.end(), [](const std::wstring& a, const std::wstring& b) {
+    return corvane::posix::LessIgnoringCase(a, b);
+  });
+  EXPECT_EQ(Search(DecodeNativeText(many) + L"\\*.lnk").names, expected);
+}
+
 TEST(PosixUtf16Prefix, CutsAtWholeCharacters) {
   using corvane::posix::Utf16Prefix;
   EXPECT_EQ(Utf16Prefix(L"abc", 5), L"abc");

@@ -13,6 +13,8 @@ namespace {
 
 using corvane::posix::DecodeNativeText;
 using corvane::posix::EncodeNativeText;
+using corvane::posix::LessIgnoringCase;
+using corvane::posix::LessIgnoringCaseNative;
 using corvane::posix::NativePath;
 using corvane::posix::Utf16Length;
 
@@ -194,6 +196,25 @@ TEST(PosixUtf16Length, CountsUnitsAsWindowsDoes) {
   EXPECT_EQ(Utf16Length(L"caf\u00e9\u20ac\uffff"), 6u);
   EXPECT_EQ(Utf16Length(std::wstring{Escaped(0x80), Escaped(0xFF)}), 2u);
   EXPECT_EQ(Utf16Length(DecodeNativeText("a\xf0\x9f\x98\x80z\xf4\x8f\xbf\xbf")), 6u);
+}
+
+// Folder listings sort native names without decoding them into strings;
+// the order must be that of the decoded names.
+TEST(PosixNativeOrder, NativeNamesSortAsTheirDecodedText) {
+  const std::vector<std::string> names = {
+      "", "a", "A", "b", "B", "ab", "aB", "Ab", "AB", "a.lnk", "A.LNK", "a b", "a_b", "a[b",
+      "app.lnk", "App (2).lnk", "App (10).lnk", "caf\xc3\xa9", "CAF\xc3\x89", "cafe",
+      "caf\xe9",              // an invalid byte: U+DCE9
+      "caf\xc3",              // a cut sequence: U+DCC3
+      "\xff", "\xc3\xbf", "\xc5\xb8",  // U+DCFF, U+00FF, U+0178 (upper case of U+00FF)
+      "\xf0\x9f\x98\x80", "\xef\xbf\xbd", "z", "Z", "zz", "\xce\xb1", "\xce\x91"};
+  for (const std::string& a : names) {
+    for (const std::string& b : names) {
+      EXPECT_EQ(LessIgnoringCaseNative(a, b),
+                LessIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)))
+          << "\"" << a << "\" < \"" << b << "\"";
+    }
+  }
 }
 
 }  // namespace

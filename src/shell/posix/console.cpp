@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cwchar>
 #include <type_traits>
@@ -18,6 +19,34 @@ void CrtStream::PutByte(unsigned char c) {
   if (c == '\n') pending_ += '\r';
   pending_ += static_cast<char>(c);
   if (buffered_ && pending_.size() >= kBufferSize) Flush();
+}
+
+std::size_t CrtStream::PutWide(const wchar_t* text, std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    // Up to the buffer's size at a time, with room for a CR before each LF;
+    // a buffered stream is written out whenever it holds a buffer's worth.
+    const std::size_t chunk = std::min(count - done, kBufferSize);
+    const std::size_t start = pending_.size();
+    pending_.resize(start + 2 * chunk);
+    char* out = pending_.data() + start;
+    std::size_t i = 0;
+    for (; i < chunk; ++i) {
+      const auto c = static_cast<std::make_unsigned_t<wchar_t>>(text[done + i]);
+      if (c > 0xFF) break;
+      if (c == '\n') *out++ = '\r';
+      *out++ = static_cast<char>(c);
+    }
+    pending_.resize(static_cast<std::size_t>(out - pending_.data()));
+    done += i;
+    if (buffered_ && pending_.size() >= kBufferSize) Flush();
+    if (i < chunk) break;
+  }
+  return done;
+}
+
+void CrtStream::PutBytes(const char* text, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) PutByte(static_cast<unsigned char>(text[i]));
 }
 
 bool CrtStream::Flush() {

@@ -30,6 +30,10 @@ class CrtStream {
   // Converts one wide character; false when it has no one-byte form.
   bool PutWide(wchar_t c);
   void PutByte(unsigned char c);
+  // Converts wide characters up to the first without a one-byte form;
+  // returns how many were put.
+  std::size_t PutWide(const wchar_t* text, std::size_t count);
+  void PutBytes(const char* text, std::size_t count);
   // Writes out what the buffer holds; false when the write failed.
   bool Flush();
   // Ends a call on an unbuffered stream: what it wrote goes out now.
@@ -66,8 +70,13 @@ class ConsoleBuffer : public std::basic_streambuf<Char> {
     return ok ? c : traits_type::eof();
   }
   std::streamsize xsputn(const Char* s, std::streamsize n) override {
-    std::streamsize done = 0;
-    while (done < n && Put(s[done])) ++done;
+    if (n <= 0) return 0;
+    std::streamsize done = n;
+    if constexpr (sizeof(Char) == 1) {
+      out_.PutBytes(s, static_cast<std::size_t>(n));
+    } else {
+      done = static_cast<std::streamsize>(out_.PutWide(s, static_cast<std::size_t>(n)));
+    }
     out_.EndCall();
     return done;
   }

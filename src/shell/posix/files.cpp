@@ -148,25 +148,31 @@ int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std:
   if (fstat(fd.get(), &status) != 0) return errno;
   if (!S_ISREG(status.st_mode)) return S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
   if (static_cast<std::uint64_t>(status.st_size) > limit) return EFBIG;
-  // The size is a hint: read to the end, and never past the limit.
-  bytes.assign(static_cast<std::size_t>(status.st_size), 0);
-  std::size_t done = 0;
-  for (;;) {
-    const ssize_t got =
+  // The size is a hint: read to the end, and never past the limit. Asking
+  // for one byte more than the size finds the end in the same read when the
+  // file has not grown since fstat.
+  const auto size = static_cast<std::size_t>(status.st_size);
+  bytes.resize(size + 1);
+  ssize_t got;
+  do {
+    got = read(fd.get(), bytes.data(), bytes.size());
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return errno;
+  std::size_t done = static_cast<std::size_t>(got);
+  // A regular file reads short only at its end; anything else (a read cut
+  // by a signal, a file that grew) goes on to the end of the file.
+  while (done != size) {
+    if (done == bytes.size()) {
+      if (done > limit) return EFBIG;
+      bytes.resize(std::min(limit + 1, done + kChunk));
+    }
+    const ssize_t more =
         ReadFully(fd.get(), reinterpret_cast<char*>(bytes.data()) + done, bytes.size() - done);
-    if (got < 0) return errno;
-    done += static_cast<std::size_t>(got);
-    if (done < bytes.size()) break;
-    // Full: the file may have grown since fstat.
-    char probe;
-    const ssize_t more = ReadFully(fd.get(), &probe, 1);
     if (more < 0) return errno;
-    if (more == 0) break;
-    if (done >= limit) return EFBIG;
-    bytes.push_back(static_cast<std::uint8_t>(probe));
-    ++done;
-    bytes.resize(std::min(limit, done + kChunk));
+    done += static_cast<std::size_t>(more);
+    if (static_cast<std::size_t>(more) < bytes.size() - (done - more)) break;
   }
+  if (done > limit) return EFBIG;
   bytes.resize(done);
   return 0;
 }

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "shell/posix/accounting.h"
+#include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -58,38 +59,40 @@ std::vector<Token> Tokens(std::wstring_view mask) {
   return tokens;
 }
 
-bool Matches(const std::vector<Token>& pattern, std::wstring_view name) {
+// table: scratch space, reused from one name to the next.
+bool Matches(const std::vector<Token>& pattern, std::wstring_view name, std::vector<char>& table) {
   const std::size_t m = pattern.size();
   const std::size_t n = name.size();
   const std::size_t lastDot = name.rfind(L'.');
-  // matches[i][j]: pattern[i..] matches name[j..].
-  std::vector<std::vector<char>> matches(m + 1, std::vector<char>(n + 1, 0));
-  matches[m][n] = 1;
+  // matches(i, j): pattern[i..] matches name[j..].
+  table.assign((m + 1) * (n + 1), 0);
+  const auto matches = [&](std::size_t i, std::size_t j) -> char& { return table[i * (n + 1) + j]; };
+  matches(m, n) = 1;
   for (std::size_t i = m; i-- > 0;) {
     for (std::size_t j = n + 1; j-- > 0;) {
       const bool more = j < n;
       bool match = false;
       switch (pattern[i]) {
         case kStar:
-          match = matches[i + 1][j] || (more && matches[i][j + 1]);
+          match = matches(i + 1, j) || (more && matches(i, j + 1));
           break;
         case kDosStar:
-          match = matches[i + 1][j] || (more && j != lastDot && matches[i][j + 1]);
+          match = matches(i + 1, j) || (more && j != lastDot && matches(i, j + 1));
           break;
         case kDosQm:
-          match = !more || name[j] == L'.' ? matches[i + 1][j] : matches[i + 1][j + 1];
+          match = !more || name[j] == L'.' ? matches(i + 1, j) : matches(i + 1, j + 1);
           break;
         case kDosDot:
-          match = more ? name[j] == L'.' && matches[i + 1][j + 1] : matches[i + 1][j];
+          match = more ? name[j] == L'.' && matches(i + 1, j + 1) : matches(i + 1, j);
           break;
         default:
-          match = more && UpperCaseChar(name[j]) == pattern[i] && matches[i + 1][j + 1];
+          match = more && UpperCaseChar(name[j]) == pattern[i] && matches(i + 1, j + 1);
           break;
       }
-      matches[i][j] = match;
+      matches(i, j) = match;
     }
   }
-  return matches[0][0];
+  return matches(0, 0);
 }
 
 FILETIME FileTimeOf(const timespec& time) {
@@ -102,8 +105,7 @@ FILETIME FileTimeOf(const timespec& time) {
 }
 
 // The find data of one entry; false when it vanished meanwhile.
-bool Describe(int folderFd, const std::string& name, const std::wstring& wideName,
-              WIN32_FIND_DATAW& data) {
+bool Describe(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
   struct stat status;
   if (fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
   DWORD attributes = 0;
@@ -134,15 +136,28 @@ bool Describe(int folderFd, const std::string& name, const std::wstring& wideNam
     data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data.nFileSizeLow = static_cast<DWORD>(size);
   }
+  const std::wstring wideName = DecodeNativeText(name);
   const std::wstring_view fitting = Utf16Prefix(wideName, MAX_PATH - 1);
   fitting.copy(data.cFileName, fitting.size());
   data.cFileName[fitting.size()] = L'\0';
   return true;
 }
 
+// An open search: the matching names in the order they are reported, each
+// described only when it is handed out, so a large folder costs a name per
+// entry rather than a find-data record.
 struct FindSearch {
-  std::vector<WIN32_FIND_DATAW> found;
+  unique_dir directory;
+  NameList names;
   std::size_t next = 0;
+
+  // The next entry that still exists; false at the end.
+  bool Next(WIN32_FIND_DATAW& data) {
+    while (next < names.size()) {
+      if (Describe(dirfd(directory.get()), std::string(names.name(next++)), data)) return true;
+    }
+    return false;
+  }
 };
 
 // The open searches, by handle: FindClose frees them, and a handle that is
@@ -200,40 +215,33 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
   const std::vector<Token> tokens = Tokens(mask);
   auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());
   if (!search) return INVALID_HANDLE_VALUE;
-  std::vector<std::pair<std::string, WIN32_FIND_DATAW>> found;
+  std::vector<char> table;
   while (const dirent* entry = readdir(directory.get())) {
-    const std::string name = entry->d_name;
+    const std::string_view name = entry->d_name;
     // A drive's root has no "." and ".." on Windows.
     if (folder == "/" && (name == "." || name == "..")) continue;
     // A name with a backslash cannot be written as a Windows path.
-    if (name.find('\\') != std::string::npos) continue;
-    const std::wstring wideName = DecodeNativeText(name);
-    if (!Matches(tokens, wideName)) continue;
-    WIN32_FIND_DATAW data;
-    if (Describe(dirfd(directory.get()), name, wideName, data)) found.emplace_back(name, data);
+    if (name.find('\\') != std::string_view::npos) continue;
+    if (!Matches(tokens, DecodeNativeText(name), table)) continue;
+    search->names.Add(name);
   }
-  if (found.empty()) return INVALID_HANDLE_VALUE;
   // "." and ".." first, as Windows reports them, then by name without
   // regard to case, as NTFS keeps a folder.
-  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
-    const bool aDots = a.first == "." || a.first == "..";
-    const bool bDots = b.first == "." || b.first == "..";
+  search->names.Sort([](std::string_view a, std::string_view b) {
+    const bool aDots = a == "." || a == "..";
+    const bool bDots = b == "." || b == "..";
     if (aDots != bDots) return aDots;
-    return LessIgnoringCase(a.second.cFileName, b.second.cFileName);
+    return LessIgnoringCaseNative(a, b);
   });
-  for (auto& [name, data] : found) search->found.push_back(data);
-  *lpFindFileData = search->found[0];
-  search->next = 1;
+  search->directory = std::move(directory);
+  if (!search->Next(*lpFindFileData)) return INVALID_HANDLE_VALUE;
   return Searches().Add(std::move(search));
 }
 
 BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
   if (lpFindFileData == nullptr) return 0;
-  return corvane::posix::Searches().With(hFindFile, [&](corvane::posix::FindSearch& search) {
-    if (search.next >= search.found.size()) return false;
-    *lpFindFileData = search.found[search.next++];
-    return true;
-  });
+  return corvane::posix::Searches().With(
+      hFindFile, [&](corvane::posix::FindSearch& search) { return search.Next(*lpFindFileData); });
 }
 
 BOOL FindClose(HANDLE hFindFile) { return corvane::posix::Searches().Remove(hFindFile) ? 1 : 0; }

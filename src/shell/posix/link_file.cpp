@@ -77,20 +77,17 @@ bool ValidLinkInfo(Bytes info) {
   return true;
 }
 
-// One StringData entry: CountCharacters, then that many characters.
-bool ReadStringData(Bytes bytes, std::size_t& offset, bool unicode, std::wstring& text) {
+// One StringData entry: CountCharacters, then that many characters, each two
+// bytes when the link is Unicode. Any characters decode, so only their room
+// is checked.
+bool LocateStringData(Bytes bytes, std::size_t& offset, bool unicode, Extent& text) {
   std::uint16_t count = 0;
   if (!ReadU16(bytes, offset, count)) return false;
   offset += 2;
-  if (unicode) {
-    if (!ReadUtf16(bytes, offset, count, text)) return false;
-    offset += std::size_t{count} * 2;
-    return true;
-  }
-  if (!Fits(bytes.size(), offset, count)) return false;
-  text = DecodeWindows1252(
-      std::string_view(reinterpret_cast<const char*>(bytes.data() + offset), count));
-  offset += count;
+  const std::size_t size = unicode ? std::size_t{count} * 2 : count;
+  if (!Fits(bytes.size(), offset, size)) return false;
+  text = {offset, size};
+  offset += size;
   return true;
 }
 
@@ -132,7 +129,7 @@ HRESULT ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
   }
 
   const bool unicode = (parsed.linkFlags & IsUnicode) != 0;
-  const std::pair<LinkFlag, std::wstring*> strings[] = {
+  const std::pair<LinkFlag, Extent*> strings[] = {
       {HasName, &parsed.name},
       {HasRelativePath, &parsed.relativePath},
       {HasWorkingDir, &parsed.workingDir},
@@ -140,7 +137,7 @@ HRESULT ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
       {HasIconLocation, &parsed.iconLocation},
   };
   for (const auto& [flag, text] : strings) {
-    if ((parsed.linkFlags & flag) != 0 && !ReadStringData(bytes, offset, unicode, *text)) {
+    if ((parsed.linkFlags & flag) != 0 && !LocateStringData(bytes, offset, unicode, *text)) {
       return kCorrupt;
     }
   }
@@ -160,16 +157,23 @@ HRESULT ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
     }
     if (signature == kPropertyStoreDataBlockSignature && parsed.propertyStoreBlock.size == 0) {
       parsed.propertyStoreBlock = {offset, blockSize};
-      std::vector<PropertyStorage> storages;
-      if (!ParsePropertyStoreBlock(parsed.View(parsed.propertyStoreBlock), storages)) {
-        return kCorrupt;
-      }
+      if (!ValidPropertyStoreBlock(parsed.View(parsed.propertyStoreBlock))) return kCorrupt;
     }
     offset += blockSize;
   }
 
   link = std::move(parsed);
   return S_OK;
+}
+
+std::wstring LinkFile::Text(Extent extent) const {
+  const Bytes text = View(extent);
+  if ((linkFlags & IsUnicode) == 0) {
+    return DecodeWindows1252(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+  }
+  std::wstring decoded;
+  ReadUtf16(text, 0, text.size() / 2, decoded);
+  return decoded;
 }
 
 std::wstring LinkTarget(const LinkFile& link) {

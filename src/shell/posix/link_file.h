@@ -1,7 +1,8 @@
 // A shell link (.lnk) file as the stand-in's link object holds it: the bytes
 // as loaded, and where each structure of the format lies in them. Parsing
 // checks every size and offset against the file; a file that does not hold
-// together is refused, never read past its end.
+// together is refused, never read past its end. Parsing only locates: text
+// is decoded, and property records listed, when someone asks for them.
 #pragma once
 
 #include <cstddef>
@@ -45,12 +46,13 @@ struct LinkFile {
   Extent idList;
   // The whole LinkInfo structure, LinkInfoSize included. Empty when none.
   Extent linkInfo;
-  // StringData, decoded.
-  std::wstring name;
-  std::wstring relativePath;
-  std::wstring workingDir;
-  std::wstring arguments;
-  std::wstring iconLocation;
+  // The characters of each StringData entry (after its CountCharacters);
+  // Text() decodes them.
+  Extent name;
+  Extent relativePath;
+  Extent workingDir;
+  Extent arguments;
+  Extent iconLocation;
   // The first PropertyStoreDataBlock, BlockSize and signature included.
   // Empty when the file has none.
   Extent propertyStoreBlock;
@@ -58,6 +60,8 @@ struct LinkFile {
   std::size_t terminalBlock = 0;
 
   Bytes View(Extent extent) const { return Bytes(bytes).subspan(extent.offset, extent.size); }
+  // A StringData entry's text: UTF-16 or Windows-1252, as IsUnicode says.
+  std::wstring Text(Extent extent) const;
 };
 
 // Parses the bytes of a link file. S_OK, or

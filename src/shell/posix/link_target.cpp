@@ -33,20 +33,30 @@ constexpr std::uint32_t kNetworkLinkMinimumSize = 0x14;
 constexpr std::uint32_t kNetworkLinkUnicodeSize = 0x1C;
 constexpr std::uint32_t kValidDevice = 0x1;
 
-// The items of an IDList, each with its size field; nothing when an item
-// does not fit or the terminator is missing.
-std::optional<std::vector<Bytes>> SplitItems(Bytes idList) {
-  std::vector<Bytes> items;
+// How many items an IDList holds; nothing when an item does not fit or the
+// terminator is missing.
+std::optional<std::size_t> CountItems(Bytes idList) {
+  std::size_t count = 0;
   std::size_t offset = 0;
   for (;;) {
     std::uint16_t size = 0;
     if (!ReadU16(idList, offset, size)) return std::nullopt;
-    if (size == 0) return items;
+    if (size == 0) return count;
     // An item holds at least its size and its class byte.
     if (size < 3 || !Fits(idList.size(), offset, size)) return std::nullopt;
-    items.push_back(idList.subspan(offset, size));
+    ++count;
     offset += size;
   }
+}
+
+// The item at offset of a list CountItems accepted, with its size field;
+// offset moves on to the next one.
+Bytes NextItem(Bytes idList, std::size_t& offset) {
+  std::uint16_t size = 0;
+  ReadU16(idList, offset, size);
+  const Bytes item = idList.subspan(offset, size);
+  offset += size;
+  return item;
 }
 
 // NUL-terminated 8-bit text starting at offset and ending before limit.
@@ -206,13 +216,14 @@ std::optional<std::wstring> NetworkShare(Bytes linkInfo, std::uint32_t offset,
 }  // namespace
 
 std::wstring TargetFromIdList(Bytes idList) {
-  const auto items = SplitItems(idList);
-  if (!items || items->size() < 2) return {};
-  if (!IsMyComputer((*items)[0])) return {};
-  auto path = DriveOfVolumeItem((*items)[1]);
+  const auto count = CountItems(idList);
+  if (!count || *count < 2) return {};
+  std::size_t offset = 0;
+  if (!IsMyComputer(NextItem(idList, offset))) return {};
+  auto path = DriveOfVolumeItem(NextItem(idList, offset));
   if (!path) return {};
-  for (std::size_t i = 2; i < items->size(); ++i) {
-    const auto name = NameOfFileEntry((*items)[i]);
+  for (std::size_t i = 2; i < *count; ++i) {
+    const auto name = NameOfFileEntry(NextItem(idList, offset));
     if (!name) return {};
     if (path->back() != L'\\') *path += L'\\';
     *path += *name;

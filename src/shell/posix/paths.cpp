@@ -14,6 +14,22 @@ std::string WorkingDirectory() {
   return cwd ? std::string(cwd.get()) : std::string();
 }
 
+// Whether an absolute path is already in normal form: no empty, "." or ".."
+// component and no trailing slash, the root itself aside.
+bool IsNormalAbsolute(std::string_view path) {
+  if (path.empty() || path.front() != '/') return false;
+  if (path.size() == 1) return true;
+  std::size_t start = 1;
+  for (;;) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view component = path.substr(start, end - start);
+    if (component.empty() || component == "." || component == "..") return false;
+    if (end == path.size()) return true;
+    start = end + 1;
+  }
+}
+
 }  // namespace
 
 std::vector<std::string> PathComponents(const std::string& absolutePath) {
@@ -35,6 +51,8 @@ std::vector<std::string> PathComponents(const std::string& absolutePath) {
 
 std::string AbsoluteNativePath(std::wstring_view path) {
   std::string native = NativePath(path);
+  // Most paths the program hands over are absolute and clean already.
+  if (IsNormalAbsolute(native)) return native;
   if (native.empty() || native.front() != '/') {
     const std::string cwd = WorkingDirectory();
     if (cwd.empty()) return {};

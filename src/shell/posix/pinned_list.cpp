@@ -19,6 +19,7 @@
 #include "shell/posix/files.h"
 #include "shell/posix/item_ids.h"
 #include "shell/posix/link_file.h"
+#include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -40,7 +41,7 @@ HRESULT PinFolder(std::string& folder) {
 }
 
 // Windows compares file names without regard to case.
-bool SameFileName(const std::string& a, const std::string& b) {
+bool SameFileName(std::string_view a, std::string_view b) {
   return a == b || SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b));
 }
 
@@ -89,14 +90,21 @@ int ForEachEntry(const std::string& folder, Visit visit) {
 // exactly the source's bytes, and which names are in use.
 struct FolderSurvey {
   bool identicalPin = false;
-  std::vector<std::string> names;
+  NameList names;
 };
 
-FolderSurvey SurveyFolder(const std::string& folder, int sourceFd) {
+// Only a regular file of the source's size can hold its bytes; the others
+// are passed over by their status, without being opened.
+FolderSurvey SurveyFolder(const std::string& folder, int sourceFd, off_t sourceSize) {
   FolderSurvey survey;
   ForEachEntry(folder, [&](const std::string& name, const std::string& path) {
-    survey.names.push_back(name);
+    survey.names.Add(name);
     if (survey.identicalPin) return;
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+        status.st_size != sourceSize) {
+      return;
+    }
     int error;
     unique_fd pinned = OpenRegularFile(path, &error);
     if (pinned) survey.identicalPin = SameContents(sourceFd, pinned.get(), &error);
@@ -114,7 +122,7 @@ HRESULT Pin(const std::string& source) {
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   if ((error = CreateFolders(folder)) != 0) return HResultFromErrno(error);
-  const FolderSurvey survey = SurveyFolder(folder, sourceFd.get());
+  const FolderSurvey survey = SurveyFolder(folder, sourceFd.get(), sourceStatus.st_size);
   if (survey.identicalPin) return S_OK;
 
   TemporaryFile copy;
@@ -127,7 +135,8 @@ HRESULT Pin(const std::string& source) {
   // A name that differs from a pin's only in case is that pin's name on
   // Windows: it is taken too.
   auto takenInOtherCase = [&](const std::string& candidate) {
-    for (const std::string& entry : survey.names) {
+    for (std::size_t i = 0; i < survey.names.size(); ++i) {
+      const std::string_view entry = survey.names.name(i);
       if (entry != candidate && SameFileName(entry, candidate)) return true;
     }
     return false;

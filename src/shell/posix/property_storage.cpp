@@ -18,9 +18,12 @@ constexpr std::size_t kTypedValueHeaderSize = 4;  // Type, Padding
 
 const HRESULT kCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 
-bool ParseRecords(Bytes block, PropertyStorage& storage) {
-  const std::size_t end = storage.extent.offset + storage.extent.size;
-  std::size_t offset = storage.extent.offset + kStorageHeaderSize;
+// Walks the records of the storage at extent, handing each to onRecord;
+// false when they do not fill the storage up to its terminator.
+template <typename OnRecord>
+bool WalkRecords(Bytes block, Extent extent, bool named, OnRecord&& onRecord) {
+  const std::size_t end = extent.offset + extent.size;
+  std::size_t offset = extent.offset + kStorageHeaderSize;
   for (;;) {
     std::uint32_t valueSize = 0;
     if (offset + 4 > end || !ReadU32(block, offset, valueSize)) return false;
@@ -30,7 +33,7 @@ bool ParseRecords(Bytes block, PropertyStorage& storage) {
     }
     PropertyRecord record;
     record.extent = {offset, valueSize};
-    record.named = storage.formatId == kNamedPropertiesFormatId;
+    record.named = named;
     ReadU32(block, offset + 4, record.id);
     std::size_t valueOffset = kRecordHeaderSize;
     if (record.named) {
@@ -39,8 +42,36 @@ bool ParseRecords(Bytes block, PropertyStorage& storage) {
       valueOffset += record.id;
     }
     record.value = {offset + valueOffset, valueSize - valueOffset};
-    storage.records.push_back(record);
+    onRecord(record);
     offset += valueSize;
+  }
+}
+
+// Walks a PropertyStoreDataBlock: onStorage(extent, formatId) for each
+// storage, then onRecord(record) for each of its records, then onStorageEnd()
+// once they all held together. False when the block does not hold together;
+// the callbacks may have seen part of it.
+template <typename OnStorage, typename OnRecord, typename OnStorageEnd>
+bool WalkBlock(Bytes block, OnStorage&& onStorage, OnRecord&& onRecord,
+               OnStorageEnd&& onStorageEnd) {
+  std::size_t offset = kBlockHeaderSize;
+  for (;;) {
+    std::uint32_t storageSize = 0;
+    if (!ReadU32(block, offset, storageSize)) return false;
+    if (storageSize == 0) return offset + 4 == block.size();
+    if (storageSize < kStorageHeaderSize + 4 || !Fits(block.size(), offset, storageSize)) {
+      return false;
+    }
+    const Extent extent{offset, storageSize};
+    std::uint32_t version = 0;
+    GUID formatId{};
+    ReadU32(block, offset + 4, version);
+    ReadGuid(block, offset + 8, formatId);
+    if (version != kStorageVersion) return false;
+    onStorage(extent, formatId);
+    if (!WalkRecords(block, extent, formatId == kNamedPropertiesFormatId, onRecord)) return false;
+    onStorageEnd();
+    offset += storageSize;
   }
 }
 
@@ -96,23 +127,36 @@ void AppendRecord(std::vector<std::uint8_t>& out, std::uint32_t id,
 
 bool ParsePropertyStoreBlock(Bytes block, std::vector<PropertyStorage>& storages) {
   storages.clear();
-  std::size_t offset = kBlockHeaderSize;
-  for (;;) {
-    std::uint32_t storageSize = 0;
-    if (!ReadU32(block, offset, storageSize)) return false;
-    if (storageSize == 0) return offset + 4 == block.size();
-    if (storageSize < kStorageHeaderSize + 4 || !Fits(block.size(), offset, storageSize)) {
-      return false;
-    }
-    PropertyStorage storage;
-    storage.extent = {offset, storageSize};
-    std::uint32_t version = 0;
-    ReadU32(block, offset + 4, version);
-    ReadGuid(block, offset + 8, storage.formatId);
-    if (version != kStorageVersion || !ParseRecords(block, storage)) return false;
-    storages.push_back(std::move(storage));
-    offset += storageSize;
-  }
+  // A storage is listed once all of its records held together.
+  PropertyStorage storage;
+  return WalkBlock(
+      block,
+      [&](Extent extent, const GUID& formatId) {
+        storage.extent = extent;
+        storage.formatId = formatId;
+        storage.records.clear();
+      },
+      [&](const PropertyRecord& record) { storage.records.push_back(record); },
+      [&] { storages.push_back(storage); });
+}
+
+bool ValidPropertyStoreBlock(Bytes block) {
+  return WalkBlock(block, [](Extent, const GUID&) {}, [](const PropertyRecord&) {}, [] {});
+}
+
+bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value) {
+  bool found = false;
+  bool inKeyStorage = false;
+  WalkBlock(
+      block, [&](Extent, const GUID& formatId) { inKeyStorage = formatId == key.fmtid; },
+      [&](const PropertyRecord& record) {
+        if (!found && inKeyStorage && !record.named && record.id == key.pid) {
+          value = record.value;
+          found = true;
+        }
+      },
+      [] {});
+  return found;
 }
 
 const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,

@@ -31,6 +31,15 @@ struct PropertyStorage {
 // extents are relative to the block. False when it does not hold together.
 bool ParsePropertyStoreBlock(Bytes block, std::vector<PropertyStorage>& storages);
 
+// Whether a PropertyStoreDataBlock holds together, by the same checks as
+// ParsePropertyStoreBlock, without listing anything.
+bool ValidPropertyStoreBlock(Bytes block);
+
+// The TypedPropertyValue of a key in a valid block (relative to the block):
+// the first numeric record of the first storage of the key's format that
+// has it, as FindProperty finds it. False when the key is not there.
+bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value);
+
 // The record of a key among the storages, or null.
 const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,
                                    REFPROPERTYKEY key);

@@ -24,6 +24,7 @@
 #include "shell/posix/classes.h"
 #include "shell/posix/errors.h"
 #include "shell/posix/item_ids.h"
+#include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
@@ -36,11 +37,8 @@ struct DirectoryCloser {
 };
 using unique_dir = std::unique_ptr<DIR, DirectoryCloser>;
 
-struct Entry {
-  std::string name;
-  bool isFolder;
-};
-using Entries = std::vector<Entry>;
+// A folder's entries, each marked when it is a folder.
+using Entries = NameList;
 
 template <typename Out>
 void ClearOut(Out** out) {
@@ -65,16 +63,18 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
     const std::string name = entry->d_name;
     if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
     if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) continue;
-    // A link counts as what it points to; a dangling one as a file.
-    struct stat status;
-    const bool isFolder = fstatat(folderFd, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+    // A link counts as what it points to; a dangling one as a file. Where
+    // the folder listing already tells the kind of entry, no stat is needed.
+    bool isFolder = entry->d_type == DT_DIR;
+    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat status;
+      isFolder = fstatat(folderFd, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+    }
     if ((isFolder && (flags & SHCONTF_FOLDERS)) || (!isFolder && (flags & SHCONTF_NONFOLDERS))) {
-      entries.push_back({name, isFolder});
+      entries.Add(name, isFolder);
     }
   }
-  std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
-    return LessIgnoringCase(DecodeNativeText(a.name), DecodeNativeText(b.name));
-  });
+  entries.Sort(LessIgnoringCaseNative);
   return 0;
 }
 
@@ -102,8 +102,7 @@ class EnumIdList final : public IEnumIDList {
     std::fill(rgelt, rgelt + celt, nullptr);
     ULONG fetched = 0;
     for (; fetched < celt && position_ < entries_->size(); ++fetched, ++position_) {
-      const Entry& entry = (*entries_)[position_];
-      rgelt[fetched] = ChildIdList(entry.name, entry.isFolder);
+      rgelt[fetched] = ChildIdList(std::string(entries_->name(position_)), entries_->mark(position_));
       if (rgelt[fetched] == nullptr) {
         // Hand out all of them or none.
         for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(std::exchange(rgelt[i], nullptr));

@@ -1,6 +1,7 @@
 // The stand-in's shell link object: IShellLinkW, IPersistFile and
-// IPropertyStore over a real .lnk file. Load reads the whole file once and
-// keeps its bytes; property changes are staged by SetValue, applied to those
+// IPropertyStore over a real .lnk file. Load reads the whole file once,
+// checks it and keeps its bytes; text and property records are read from
+// those bytes when asked for. Property changes are staged by SetValue, applied to those
 // bytes by Commit, and written back by Save, which changes nothing outside
 // the property store block.
 #include <cerrno>
@@ -145,7 +146,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
   HRESULT STDMETHODCALLTYPE IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
   HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD) override {
     if (pszFileName == nullptr) return E_INVALIDARG;
-    const std::string path = AbsoluteNativePath(pszFileName);
+    std::string path = AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     std::vector<std::uint8_t> bytes;
     if (const int error = ReadRegularFile(path, kMaximumLinkFileSize, bytes); error != 0) {
@@ -156,14 +157,11 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     }
     LinkFile link;
     if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
-    std::vector<PropertyStorage> storages;
-    if (link.propertyStoreBlock.size != 0) {
-      ParsePropertyStoreBlock(link.View(link.propertyStoreBlock), storages);
-    }
     link_ = std::move(link);
-    storages_ = std::move(storages);
+    storages_.clear();
+    storagesListed_ = false;
     staged_.clear();
-    path_ = path;
+    path_ = std::move(path);
     loaded_ = true;
     dirty_ = false;
     return S_OK;
@@ -198,7 +196,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
   HRESULT STDMETHODCALLTYPE GetCount(DWORD* cProps) override {
     if (cProps == nullptr) return E_POINTER;
     DWORD count = 0;
-    for (const PropertyStorage& storage : storages_) {
+    for (const PropertyStorage& storage : Storages()) {
       for (const PropertyRecord& record : storage.records) count += record.named ? 0 : 1;
     }
     *cProps = count;
@@ -206,7 +204,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
   }
   HRESULT STDMETHODCALLTYPE GetAt(DWORD iProp, PROPERTYKEY* pkey) override {
     if (pkey == nullptr) return E_POINTER;
-    for (const PropertyStorage& storage : storages_) {
+    for (const PropertyStorage& storage : Storages()) {
       for (const PropertyRecord& record : storage.records) {
         if (record.named) continue;
         if (iProp-- == 0) {
@@ -224,10 +222,11 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
       if (!SameKey(staged->key, key)) continue;
       return staged->remove ? S_OK : ReadTypedValue(staged->value, *pv);
     }
-    const PropertyRecord* record = FindProperty(storages_, key);
-    if (record == nullptr) return S_OK;
+    if (link_.propertyStoreBlock.size == 0) return S_OK;
     const Bytes block = link_.View(link_.propertyStoreBlock);
-    return ReadTypedValue(block.subspan(record->value.offset, record->value.size), *pv);
+    Extent value;
+    if (!FindPropertyValue(block, key, value)) return S_OK;
+    return ReadTypedValue(block.subspan(value.offset, value.size), *pv);
   }
   HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) override {
     if (!loaded_) return E_UNEXPECTED;
@@ -239,7 +238,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
   HRESULT STDMETHODCALLTYPE Commit() override {
     if (!loaded_) return E_UNEXPECTED;
     LinkFile link = link_;
-    std::vector<PropertyStorage> storages = storages_;
+    std::vector<PropertyStorage> storages = Storages();
     for (const StagedValue& staged : staged_) {
       const Bytes oldBlock = link.View(link.propertyStoreBlock);
       const std::vector<std::uint8_t> newBlock =
@@ -259,6 +258,7 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     }
     link_ = std::move(link);
     storages_ = std::move(storages);
+    storagesListed_ = true;
     dirty_ = dirty_ || !staged_.empty();
     staged_.clear();
     return S_OK;
@@ -269,16 +269,30 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     return a.fmtid == b.fmtid && a.pid == b.pid;
   }
 
-  HRESULT GetString(const std::wstring& text, LPWSTR buffer, int cch) const {
+  HRESULT GetString(Extent text, LPWSTR buffer, int cch) const {
     if (buffer == nullptr || cch <= 0) return E_INVALIDARG;
-    CopyToBuffer(text, buffer, cch);
+    CopyToBuffer(link_.Text(text), buffer, cch);
     return S_OK;
+  }
+
+  // The storages of the loaded property store block, listed on first use.
+  // Load has checked the block, so listing it cannot fail.
+  const std::vector<PropertyStorage>& Storages() {
+    if (!storagesListed_) {
+      storages_.clear();
+      if (link_.propertyStoreBlock.size != 0) {
+        ParsePropertyStoreBlock(link_.View(link_.propertyStoreBlock), storages_);
+      }
+      storagesListed_ = true;
+    }
+    return storages_;
   }
 
   bool loaded_ = false;
   bool dirty_ = false;
   std::string path_;
   LinkFile link_;
+  bool storagesListed_ = false;
   std::vector<PropertyStorage> storages_;
   std::vector<StagedValue> staged_;
 };

@@ -40,6 +40,25 @@ std::size_t ValidSequenceLength(std::string_view bytes, char32_t& codePoint) {
   return length;
 }
 
+// The next character of native text as DecodeNativeText decodes it; bytes
+// must not be empty.
+wchar_t NextNativeChar(std::string_view& bytes) {
+  if (static_cast<unsigned char>(bytes[0]) < 0x80) {
+    const auto ascii = static_cast<wchar_t>(bytes[0]);
+    bytes.remove_prefix(1);
+    return ascii;
+  }
+  char32_t codePoint = 0;
+  const std::size_t length = ValidSequenceLength(bytes, codePoint);
+  if (length == 0) {
+    const auto escaped = static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]));
+    bytes.remove_prefix(1);
+    return escaped;
+  }
+  bytes.remove_prefix(length);
+  return static_cast<wchar_t>(codePoint);
+}
+
 void AppendUtf8(std::string& out, char32_t c) {
   if (c < 0x80) {
     out += static_cast<char>(c);
@@ -61,45 +80,49 @@ void AppendUtf8(std::string& out, char32_t c) {
 }  // namespace
 
 std::wstring DecodeNativeText(std::string_view bytes) {
-  std::wstring text;
-  text.reserve(bytes.size());
+  // Never more characters than bytes: decode into room for that many.
+  std::wstring text(bytes.size(), L'\0');
+  wchar_t* out = text.data();
   while (!bytes.empty()) {
-    char32_t codePoint = 0;
-    std::size_t length = ValidSequenceLength(bytes, codePoint);
-    if (length == 0) {
-      text += static_cast<wchar_t>(kEscapeBase + static_cast<unsigned char>(bytes[0]));
-      length = 1;
-    } else {
-      text += static_cast<wchar_t>(codePoint);
-    }
-    bytes.remove_prefix(length);
+    *out++ = NextNativeChar(bytes);
   }
+  text.resize(static_cast<std::size_t>(out - text.data()));
   return text;
 }
 
-std::string EncodeNativeText(std::wstring_view text) {
-  std::string bytes;
-  bytes.reserve(text.size());
+namespace {
+
+// EncodeNativeText, with backslashes turned into slashes when asked.
+std::string Encode(std::wstring_view text, bool slashes) {
+  // Never more than four bytes a character; ASCII, the usual case, is one.
+  std::string bytes(text.size() * 4, '\0');
+  char* out = bytes.data();
   for (wchar_t c : text) {
+    if (slashes && c == L'\\') c = L'/';
     const auto unit = static_cast<char32_t>(c);
-    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
-      bytes += static_cast<char>(unit - kEscapeBase);
-    } else if (unit > 0x10FFFF) {
-      AppendUtf8(bytes, 0xFFFD);
-    } else {
-      AppendUtf8(bytes, unit);
+    if (unit < 0x80) {
+      *out++ = static_cast<char>(unit);
+      continue;
     }
+    std::string encoded;
+    if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
+      encoded += static_cast<char>(unit - kEscapeBase);
+    } else if (unit > 0x10FFFF) {
+      AppendUtf8(encoded, 0xFFFD);
+    } else {
+      AppendUtf8(encoded, unit);
+    }
+    out = std::copy(encoded.begin(), encoded.end(), out);
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
   return bytes;
 }
 
-std::string NativePath(std::wstring_view path) {
-  std::wstring slashed(path);
-  for (wchar_t& c : slashed) {
-    if (c == L'\\') c = L'/';
-  }
-  return EncodeNativeText(slashed);
-}
+}  // namespace
+
+std::string EncodeNativeText(std::wstring_view text) { return Encode(text, false); }
+
+std::string NativePath(std::wstring_view path) { return Encode(path, true); }
 
 std::size_t Utf16Length(std::wstring_view text) {
   std::size_t units = 0;
@@ -137,6 +160,8 @@ std::wstring DecodeWindows1252(std::string_view bytes) {
 }
 
 wchar_t UpperCaseChar(wchar_t c) {
+  // ASCII maps the same in every locale.
+  if (c >= 0 && c < 0x80) return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
   // The built-in C.UTF-8 locale has Unicode's simple case mapping. It is
   // used here only; the program's own locale stays untouched.
   static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
@@ -161,6 +186,27 @@ bool LessIgnoringCase(std::wstring_view a, std::wstring_view b) {
   }
   if (a.size() != b.size()) return a.size() < b.size();
   return a < b;
+}
+
+bool LessIgnoringCaseNative(std::string_view a, std::string_view b) {
+  std::string_view restA = a, restB = b;
+  while (!restA.empty() && !restB.empty()) {
+    const wchar_t charA = NextNativeChar(restA);
+    const wchar_t charB = NextNativeChar(restB);
+    if (charA == charB) continue;
+    const wchar_t upperA = UpperCaseChar(charA);
+    const wchar_t upperB = UpperCaseChar(charB);
+    if (upperA != upperB) return upperA < upperB;
+  }
+  // Equal without regard to case as far as the shorter one goes.
+  if (restA.empty() != restB.empty()) return restA.empty();
+  restA = a, restB = b;
+  while (!restA.empty()) {
+    const wchar_t charA = NextNativeChar(restA);
+    const wchar_t charB = NextNativeChar(restB);
+    if (charA != charB) return charA < charB;
+  }
+  return false;
 }
 
 }  // namespace corvane::posix

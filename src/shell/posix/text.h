@@ -42,4 +42,8 @@ bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b);
 // names that differ only in case) by the text itself.
 bool LessIgnoringCase(std::wstring_view a, std::wstring_view b);
 
+// LessIgnoringCase of two native names as DecodeNativeText decodes them,
+// decoding as it goes instead of into new strings.
+bool LessIgnoringCaseNative(std::string_view a, std::string_view b);
+
 }  // namespace corvane::posix

@@ -1,0 +1,266 @@
+// What Load leaves for later: StringData is only located when the file is
+// checked and decoded when asked for, and the property store block is
+// checked by one walk and searched by another without being listed. Each
+// of these must give what a full parse gives.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "shell/owners.h"
+#include "shell/posix/bytes.h"
+#include "shell/posix/files.h"
+#include "shell/posix/link_file.h"
+#include "shell/posix/property_storage.h"
+#include "shell/posix/text.h"
+#include "shell/property_store.h"
+#include "shell/shell_link.h"
+#include "support/process.h"
+
+namespace {
+
+using corvane::com_ptr;
+using corvane::posix::AppendGuid;
+using corvane::posix::AppendU16;
+using corvane::posix::AppendU32;
+using corvane::posix::DecodeNativeText;
+using corvane::posix::Extent;
+using corvane::posix::FindProperty;
+using corvane::posix::FindPropertyValue;
+using corvane::posix::LinkFile;
+using corvane::posix::ParseLinkFile;
+using corvane::posix::ParsePropertyStoreBlock;
+using corvane::posix::PropertyStorage;
+using corvane::posix::ReadRegularFile;
+using corvane::posix::ValidPropertyStoreBlock;
+using corvane::testing::ListFolder;
+using corvane::testing::ReadFileBytes;
+using corvane::testing::TemporaryFolder;
+using corvane::testing::WriteFileBytes;
+
+const HRESULT kCorrupt = HResultFromBits(0x80070570);
+
+constexpr GUID kLinkClassId = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
+constexpr std::uint32_t kStringFlags = 0x04 | 0x08 | 0x10 | 0x20 | 0x40;  // all five
+constexpr std::uint32_t kIsUnicode = 0x80;
+
+std::vector<std::string> SampleNames() {
+  std::vector<std::string> names;
+  for (const std::string& name : ListFolder(CORVANE_SAMPLES_DIR)) {
+    if (name.size() > 4 && name.substr(name.size() - 4) == ".lnk") names.push_back(name);
+  }
+  return names;
+}
+
+std::vector<std::uint8_t> SampleBytes(const std::string& name) {
+  const std::string text = ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name);
+  return std::vector<std::uint8_t>(text.begin(), text.end());
+}
+
+// A link with only a header, the five StringData entries and the terminal
+// block. Each text is given as the code units the file stores.
+std::vector<std::uint8_t> LinkWithStrings(bool unicode, const std::vector<std::u16string>& texts) {
+  std::vector<std::uint8_t> bytes;
+  AppendU32(bytes, 0x4C);
+  AppendGuid(bytes, kLinkClassId);
+  AppendU32(bytes, kStringFlags | (unicode ? kIsUnicode : 0));
+  bytes.resize(0x4C, 0);
+  for (const std::u16string& text : texts) {
+    AppendU16(bytes, static_cast<std::uint16_t>(text.size()));
+    for (char16_t unit : text) {
+      if (unicode) {
+        AppendU16(bytes, unit);
+      } else {
+        bytes.push_back(static_cast<std::uint8_t>(unit));
+      }
+    }
+  }
+  AppendU32(bytes, 0);
+  return bytes;
+}
+
+class LinkFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_GE(CoInitialize(nullptr), 0); }
+  void TearDown() override { CoUninitialize(); }
+
+  // The five strings through the link object's getters, in file order.
+  std::vector<std::wstring> GettersOf(const std::vector<std::uint8_t>& bytes) {
+    const std::string path = folder_.path() + "/strings.lnk";
+    WriteFileBytes(path, std::string(bytes.begin(), bytes.end()));
+    com_ptr<IShellLinkW> link;
+    com_ptr<IPersistFile> file;
+    EXPECT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                               link.put_void()),
+              S_OK);
+    EXPECT_EQ(link->QueryInterface(IID_IPersistFile, file.put_void()), S_OK);
+    EXPECT_EQ(file->Load(DecodeNativeText(path).c_str(), STGM_READ), S_OK);
+    wchar_t buffer[MAX_PATH];
+    std::vector<std::wstring> texts;
+    EXPECT_EQ(link->GetDescription(buffer, MAX_PATH), S_OK);
+    texts.push_back(buffer);
+    texts.push_back(L"");  // no getter for the relative path
+    EXPECT_EQ(link->GetWorkingDirectory(buffer, MAX_PATH), S_OK);
+    texts.push_back(buffer);
+    EXPECT_EQ(link->GetArguments(buffer, MAX_PATH), S_OK);
+    texts.push_back(buffer);
+    int icon = -1;
+    EXPECT_EQ(link->GetIconLocation(buffer, MAX_PATH, &icon), S_OK);
+    texts.push_back(buffer);
+    return texts;
+  }
+
+  TemporaryFolder folder_;
+};
+
+TEST_F(LinkFileTest, UnicodeStringsDecodeWithSurrogatePairsJoined) {
+  const std::vector<std::u16string> texts = {u"Description", u"..\\rel", u"C:\\Work",
+                                             u"--flag \u00e9\u0100", u"C:\\icon.ico,\xD83D\xDE00"};
+  LinkFile link;
+  ASSERT_EQ(ParseLinkFile(LinkWithStrings(true, texts), link), S_OK);
+  EXPECT_EQ(link.Text(link.name), L"Description");
+  EXPECT_EQ(link.Text(link.relativePath), L"..\\rel");
+  EXPECT_EQ(link.Text(link.workingDir), L"C:\\Work");
+  EXPECT_EQ(link.Text(link.arguments), L"--flag \u00e9\u0100");
+  EXPECT_EQ(link.Text(link.iconLocation), L"C:\\icon.ico,\U0001F600");
+
+  const std::vector<std::wstring> got = GettersOf(LinkWithStrings(true, texts));
+  EXPECT_EQ(got[0], L"Description");
+  EXPECT_EQ(got[2], L"C:\\Work");
+  EXPECT_EQ(got[3], L"--flag \u00e9\u0100");
+  EXPECT_EQ(got[4], L"C:\\icon.ico,\U0001F600");
+}
+
+TEST_F(LinkFileTest, AnsiStringsDecodeAsWindows1252) {
+  // 0x80 is the euro sign in Windows-1252; 0xE9 is e acute.
+  const std::vector<std::u16string> texts = {u"Desc\x80", u"", u"C:\\Caf\xE9", u"-x", u"i.ico"};
+  LinkFile link;
+  ASSERT_EQ(ParseLinkFile(LinkWithStrings(false, texts), link), S_OK);
+  EXPECT_EQ(link.Text(link.name), L"Desc\u20AC");
+  EXPECT_EQ(link.Text(link.relativePath), L"");
+  EXPECT_EQ(link.Text(link.workingDir), L"C:\\Caf\u00E9");
+
+  const std::vector<std::wstring> got = GettersOf(LinkWithStrings(false, texts));
+  EXPECT_EQ(got[0], L"Desc\u20AC");
+  EXPECT_EQ(got[2], L"C:\\Caf\u00E9");
+  EXPECT_EQ(got[3], L"-x");
+  EXPECT_EQ(got[4], L"i.ico");
+}
+
+TEST_F(LinkFileTest, StringThatPassesTheEndIsRefusedAtParse) {
+  for (const bool unicode : {true, false}) {
+    std::vector<std::uint8_t> bytes =
+        LinkWithStrings(unicode, {u"a", u"b", u"c", u"d", u"eeee"});
+    // The last count claims more characters than the file holds.
+    const std::size_t lastCount = bytes.size() - 4 - (unicode ? 8 : 4) - 2;
+    bytes[lastCount] = 200;
+    LinkFile link;
+    EXPECT_EQ(ParseLinkFile(bytes, link), kCorrupt) << unicode;
+  }
+}
+
+TEST_F(LinkFileTest, KeySearchFindsWhatTheListedStoragesHold) {
+  for (const std::string& sample : SampleNames()) {
+    LinkFile link;
+    if (ParseLinkFile(SampleBytes(sample), link) != S_OK || link.propertyStoreBlock.size == 0) {
+      continue;
+    }
+    const auto block = link.View(link.propertyStoreBlock);
+    std::vector<PropertyStorage> storages;
+    ASSERT_TRUE(ParsePropertyStoreBlock(block, storages)) << sample;
+    for (const PropertyStorage& storage : storages) {
+      for (const auto& record : storage.records) {
+        // Named records have no numeric key; their id is a name's size.
+        const PROPERTYKEY key = {storage.formatId, record.id};
+        const auto* expected = FindProperty(storages, key);
+        Extent found;
+        ASSERT_EQ(FindPropertyValue(block, key, found), expected != nullptr) << sample;
+        if (expected == nullptr) continue;
+        EXPECT_EQ(found.offset, expected->value.offset) << sample;
+        EXPECT_EQ(found.size, expected->value.size) << sample;
+      }
+    }
+    Extent none;
+    if (!storages.empty()) {
+      EXPECT_FALSE(FindPropertyValue(block, {storages.front().formatId, 0xFFFFFFF0}, none));
+    }
+  }
+}
+
+TEST_F(LinkFileTest, CheckingAndListingAgreeOnEveryDamagedBlock) {
+  std::mt19937 random(7);
+  for (const std::string& sample : SampleNames()) {
+    LinkFile link;
+    if (ParseLinkFile(SampleBytes(sample), link) != S_OK || link.propertyStoreBlock.size == 0) {
+      continue;
+    }
+    const auto view = link.View(link.propertyStoreBlock);
+    const std::vector<std::uint8_t> block(view.begin(), view.end());
+    for (int round = 0; round < 2000; ++round) {
+      std::vector<std::uint8_t> damaged = block;
+      const std::size_t at = random() % damaged.size();
+      damaged[at] = static_cast<std::uint8_t>(damaged[at] ^ (1u << (random() % 8)));
+      std::vector<PropertyStorage> storages;
+      ASSERT_EQ(ValidPropertyStoreBlock(damaged), ParsePropertyStoreBlock(damaged, storages))
+          << sample << " bit flipped at " << at;
+    }
+  }
+}
+
+TEST_F(LinkFileTest, ListingABrokenBlockKeepsOnlyTheWholeStoragesBeforeTheFault) {
+  LinkFile link;
+  ASSERT_EQ(ParseLinkFile(SampleBytes("sample3.lnk"), link), S_OK);
+  const auto view = link.View(link.propertyStoreBlock);
+  std::vector<PropertyStorage> one;
+  ASSERT_TRUE(ParsePropertyStoreBlock(view, one));
+  ASSERT_EQ(one.size(), 1u);
+  // The block with its storage twice, the second with a broken version.
+  const auto storage = view.subspan(one[0].extent.offset, one[0].extent.size);
+  std::vector<std::uint8_t> block(view.begin(), view.begin() + 8);
+  block.insert(block.end(), storage.begin(), storage.end());
+  const std::size_t second = block.size();
+  block.insert(block.end(), storage.begin(), storage.end());
+  AppendU32(block, 0);
+  corvane::posix::WriteU32(block, 0, static_cast<std::uint32_t>(block.size()));
+
+  std::vector<PropertyStorage> storages;
+  ASSERT_TRUE(ParsePropertyStoreBlock(block, storages));
+  ASSERT_EQ(storages.size(), 2u);
+  block[second + 4] ^= 0xFF;
+  EXPECT_FALSE(ParsePropertyStoreBlock(block, storages));
+  EXPECT_FALSE(ValidPropertyStoreBlock(block));
+  ASSERT_EQ(storages.size(), 1u);
+  EXPECT_EQ(storages[0].records.size(), one[0].records.size());
+  // A record cut short in the second storage: still only the first.
+  block[second + 4] ^= 0xFF;
+  corvane::posix::WriteU32(block, second + 24, 0xFFFF);
+  EXPECT_FALSE(ParsePropertyStoreBlock(block, storages));
+  EXPECT_FALSE(ValidPropertyStoreBlock(block));
+  EXPECT_EQ(storages.size(), 1u);
+}
+
+TEST_F(LinkFileTest, WholeFileIsReadWhateverItsSize) {
+  const std::string path = folder_.path() + "/file";
+  for (const std::size_t size : {0u, 1u, 4095u, 4096u, 65536u, 65537u, 200000u}) {
+    std::string text(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + i % 26);
+    WriteFileBytes(path, text);
+    std::vector<std::uint8_t> bytes{1, 2, 3};
+    ASSERT_EQ(ReadRegularFile(path, 1 << 20, bytes), 0) << size;
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text) << size;
+  }
+}
+
+TEST_F(LinkFileTest, FileOfTheLimitIsReadAndOneByteMoreIsTooLarge) {
+  const std::string path = folder_.path() + "/file";
+  std::vector<std::uint8_t> bytes;
+  WriteFileBytes(path, std::string(100, 'x'));
+  EXPECT_EQ(ReadRegularFile(path, 100, bytes), 0);
+  EXPECT_EQ(bytes.size(), 100u);
+  WriteFileBytes(path, std::string(101, 'x'));
+  EXPECT_EQ(ReadRegularFile(path, 100, bytes), EFBIG);
+}
+
+}  // namespace
