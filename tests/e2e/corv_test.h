@@ -48,6 +48,9 @@ inline constexpr std::string_view kPinFolderBelowAppData =
 // The help text as corv prints it, CR LF line ends included.
 const std::string& HelpText();
 
+// The words of $CORV_WRAPPER, split at spaces; empty when it is unset.
+std::vector<std::string> WrapperWords();
+
 // The bytes of a shortcut in the examples folder.
 std::string ExampleBytes(const std::string& name);
 
@@ -73,11 +76,16 @@ class CorvTest : public ::testing::Test {
   }
 
   // Runs corv with APPDATA set to this test's folder and the work folder as
-  // working directory, unless options say otherwise.
+  // working directory, unless options say otherwise. When CORV_WRAPPER is
+  // set, its words come first (a checker such as valgrind that runs corv).
   ProcessResult RunWith(ProcessOptions options, const std::vector<std::string>& arguments) {
     options.environment.try_emplace("APPDATA", appData_.path());
     if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
-    return RunProcess(CORV_BINARY, arguments, options);
+    std::vector<std::string> command = WrapperWords();
+    if (command.empty()) return RunProcess(CORV_BINARY, arguments, options);
+    command.push_back(CORV_BINARY);
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return RunProcess(command.front(), {command.begin() + 1, command.end()}, options);
   }
 
   std::string PinFolder() const { return PinFolderBelow(appData_.path()); }
