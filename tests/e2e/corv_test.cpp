@@ -1,12 +1,27 @@
 #include "e2e/corv_test.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <sstream>
 
 namespace corvane::e2e {
 
 const std::string& HelpText() {
   static const std::string text = WithCrLf(ReadFileBytes(CORV_HELP_FILE));
   return text;
+}
+
+std::vector<std::string> WrapperWords() {
+  std::vector<std::string> words;
+  const char* wrapper = std::getenv("CORV_WRAPPER");
+  std::istringstream text(wrapper != nullptr ? wrapper : "");
+  for (std::string word; text >> word;) words.push_back(word);
+  return words;
+}
+
+std::string WrappedProgram() {
+  const char* program = std::getenv("CORV_WRAPPED_PROGRAM");
+  return program != nullptr && *program != '\0' ? program : CORV_BINARY;
 }
 
 std::string ExampleBytes(const std::string& name) {

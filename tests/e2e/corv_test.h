@@ -48,6 +48,12 @@ inline constexpr std::string_view kPinFolderBelowAppData =
 // The help text as corv prints it, CR LF line ends included.
 const std::string& HelpText();
 
+// The words of $CORV_WRAPPER, split at spaces; empty when it is unset.
+std::vector<std::string> WrapperWords();
+// The corv that the wrapper runs: CORV_WRAPPED_PROGRAM when set (memcheck
+// needs a dynamically linked build), else the one under test.
+std::string WrappedProgram();
+
 // The bytes of a shortcut in the examples folder.
 std::string ExampleBytes(const std::string& name);
 
@@ -73,14 +79,19 @@ class CorvTest : public ::testing::Test {
   }
 
   // Runs corv with APPDATA set to this test's folder and the work folder as
-  // working directory, unless options say otherwise. The stand-in checks
-  // that the run gives back every object, block, string and search it was
-  // handed: anything left live ends the run with status 70.
+  // working directory, unless options say otherwise. When CORV_WRAPPER is
+  // set, its words come first (a checker such as valgrind that runs corv).
+  // The stand-in checks that the run gives back every object, block, string
+  // and search it was handed: anything left live ends the run with status 70.
   ProcessResult RunWith(ProcessOptions options, const std::vector<std::string>& arguments) {
     options.environment.try_emplace("APPDATA", appData_.path());
     options.environment.try_emplace("CORVANE_RESOURCE_CHECK", "1");
     if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
-    return RunProcess(CORV_BINARY, arguments, options);
+    std::vector<std::string> command = WrapperWords();
+    if (command.empty()) return RunProcess(CORV_BINARY, arguments, options);
+    command.push_back(WrappedProgram());
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return RunProcess(command.front(), {command.begin() + 1, command.end()}, options);
   }
 
   std::string PinFolder() const { return PinFolderBelow(appData_.path()); }

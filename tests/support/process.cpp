@@ -50,7 +50,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    execv(program.c_str(), argv.data());
+    execvp(program.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;

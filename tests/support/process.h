@@ -24,7 +24,8 @@ struct ProcessResult {
   std::string err;      // bytes written to stderr (empty when merged)
 };
 
-// arguments excludes the program itself; argv[0] is the program path.
+// arguments excludes the program itself; argv[0] is the program as given. A
+// program named without a slash is looked up in PATH.
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const ProcessOptions& options = {});
 

@@ -173,7 +173,8 @@ const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,
 HRESULT ReadTypedValue(Bytes value, PROPVARIANT& variant) {
   std::memset(&variant, 0, sizeof variant);
   std::uint16_t type = 0;
-  if (!ReadU16(value, 0, type)) return kCorrupt;
+  // The type and its padding come before any data.
+  if (!ReadU16(value, 0, type) || value.size() < kTypedValueHeaderSize) return kCorrupt;
   const Bytes data = value.subspan(kTypedValueHeaderSize);
 
   if (const std::size_t size = FixedSize(type); size != 0) {

@@ -1,0 +1,28 @@
+// Inputs the fuzzers in fuzz/ found faults with, each over its exact bytes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "shell/posix/property_storage.h"
+#include "shell/property_store.h"
+
+namespace {
+
+using corvane::posix::Bytes;
+using corvane::posix::ReadTypedValue;
+
+const HRESULT kCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+
+// A value shorter than its 4-byte header (type and padding): the type alone
+// said VT_FILETIME, and 8 bytes were copied from past the value's end.
+TEST(FuzzRegression, TypedValueShorterThanItsHeaderIsCorrupt) {
+  for (const std::vector<std::uint8_t>& bytes :
+       std::vector<std::vector<std::uint8_t>>{{0x40, 0x00}, {0x40, 0x00, 0x00}, {0x1F, 0x00}}) {
+    PROPVARIANT value;
+    EXPECT_EQ(ReadTypedValue(Bytes(bytes), value), kCorrupt);
+    EXPECT_EQ(value.vt, VT_EMPTY);
+  }
+}
+
+}  // namespace
