@@ -84,7 +84,11 @@ void CheckNothingLive(const char* when) {
   }
 }
 
-unsigned long AddReference(const void* object) {
+namespace {
+
+// Changes a live object's reference count by delta under the account's
+// lock and gives back the new count; an object that is not live is misuse.
+unsigned long ChangeReferences(const void* object, int delta) {
   Account& account = TheAccount();
   std::unique_lock<std::mutex> lock(account.mutex);
   auto& objects = account.live[static_cast<int>(Resource::ComObject)];
@@ -93,21 +97,15 @@ unsigned long AddReference(const void* object) {
     lock.unlock();
     ReportMisuse(Resource::ComObject, object);
   }
-  return ++found->second;
+  const unsigned long count = found->second += delta;
+  if (count == 0) objects.erase(found);
+  return count;
 }
 
-unsigned long ReleaseReference(const void* object) {
-  Account& account = TheAccount();
-  std::unique_lock<std::mutex> lock(account.mutex);
-  auto& objects = account.live[static_cast<int>(Resource::ComObject)];
-  const auto found = objects.find(object);
-  if (found == objects.end()) {
-    lock.unlock();
-    ReportMisuse(Resource::ComObject, object);
-  }
-  const unsigned long left = --found->second;
-  if (left == 0) objects.erase(found);
-  return left;
-}
+}  // namespace
+
+unsigned long AddReference(const void* object) { return ChangeReferences(object, 1); }
+
+unsigned long ReleaseReference(const void* object) { return ChangeReferences(object, -1); }
 
 }  // namespace corvane::posix
