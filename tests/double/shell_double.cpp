@@ -44,6 +44,21 @@ std::string Hex(std::uint32_t value) {
   return text;
 }
 
+// Counts one Release of a double object and logs it as "<name>::Release ->
+// <count left>". A Release past zero is a test failure; at zero the object
+// is no longer live and the caller deletes it.
+ULONG CountRelease(ULONG& references, const std::string& name) {
+  ShellDouble& shell = ShellDouble::Current();
+  if (references == 0) {
+    ADD_FAILURE() << name << " released more often than referenced";
+    return 1;  // keeps the caller from deleting it again
+  }
+  const ULONG remaining = --references;
+  shell.Record(name + "::Release -> " + std::to_string(remaining));
+  if (remaining == 0) shell.ObjectDestroyed();
+  return remaining;
+}
+
 class PinnedListDouble final : public IPinnedList3 {
  public:
   PinnedListDouble() { ShellDouble::Current().ObjectCreated(); }
@@ -60,17 +75,8 @@ class PinnedListDouble final : public IPinnedList3 {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ShellDouble& shell = ShellDouble::Current();
-    if (references_ == 0) {
-      ADD_FAILURE() << "IPinnedList3 released more often than referenced";
-      return 0;
-    }
-    const ULONG remaining = --references_;
-    shell.Record("IPinnedList3::Release -> " + std::to_string(remaining));
-    if (remaining == 0) {
-      shell.ObjectDestroyed();
-      delete this;
-    }
+    const ULONG remaining = CountRelease(references_, "IPinnedList3");
+    if (remaining == 0) delete this;
     return remaining;
   }
 
@@ -228,17 +234,8 @@ class ShellLinkDouble final : public LinkPart, public FilePart, public StorePart
   }
   ULONG AddRefFrom() { return ++references_; }
   ULONG ReleaseFrom(const char* through) {
-    ShellDouble& shell = ShellDouble::Current();
-    if (references_ == 0) {
-      ADD_FAILURE() << "the link object was released more often than referenced";
-      return 0;
-    }
-    const ULONG remaining = --references_;
-    shell.Record(std::string(through) + "::Release -> " + std::to_string(remaining));
-    if (remaining == 0) {
-      shell.ObjectDestroyed();
-      delete this;
-    }
+    const ULONG remaining = CountRelease(references_, std::string(through));
+    if (remaining == 0) delete this;
     return remaining;
   }
 
@@ -344,17 +341,8 @@ class ShellFolderDouble final : public IShellFolder {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ShellDouble& shell = ShellDouble::Current();
-    if (references_ == 0) {
-      ADD_FAILURE() << "a shell folder was released more often than referenced";
-      return 0;
-    }
-    const ULONG remaining = --references_;
-    shell.Record("IShellFolder(" + name_ + ")::Release -> " + std::to_string(remaining));
-    if (remaining == 0) {
-      shell.ObjectDestroyed();
-      delete this;
-    }
+    const ULONG remaining = CountRelease(references_, "IShellFolder(" + name_ + ")");
+    if (remaining == 0) delete this;
     return remaining;
   }
   HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
@@ -407,17 +395,8 @@ class EnumIdListDouble final : public IEnumIDList {
   }
   ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
   ULONG STDMETHODCALLTYPE Release() override {
-    ShellDouble& shell = ShellDouble::Current();
-    if (references_ == 0) {
-      ADD_FAILURE() << "the enumerator was released more often than referenced";
-      return 0;
-    }
-    const ULONG remaining = --references_;
-    shell.Record("IEnumIDList::Release -> " + std::to_string(remaining));
-    if (remaining == 0) {
-      shell.ObjectDestroyed();
-      delete this;
-    }
+    const ULONG remaining = CountRelease(references_, "IEnumIDList");
+    if (remaining == 0) delete this;
     return remaining;
   }
   HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pceltFetched) override {
