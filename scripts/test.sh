@@ -14,7 +14,7 @@ if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
   apt-get install -y -qq --no-install-recommends \
     cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
     libbenchmark-dev liblnk-dev libbfio-dev pkg-config \
-    g++-mingw-w64-x86-64 wine64 valgrind clang-14 libclang-rt-14-dev >/dev/null
+    g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev >/dev/null
 fi
 
 # The Windows suites need the MinGW-w64 compilers and Wine; without them

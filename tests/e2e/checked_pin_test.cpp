@@ -4,6 +4,7 @@
 // unpinning by target, which lets a shortcut that changed since it was
 // pinned, or a second shortcut to the same program, take its pins off.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <initializer_list>
@@ -364,6 +365,21 @@ TEST_F(E2eCheckedPin, UnreadablePinIsReportedByTheFileSearchOnly) {
                            std::string(kPinningNewIcon),
                        "", 0));
   EXPECT_EQ(Pins(), (std::vector<std::string>{"Broken.lnk", "Browser.lnk", "Cmd.lnk"}));
+}
+
+TEST_F(E2eCheckedPin, PinWithoutReadPermissionIsReportedByTheFileSearchOnly) {
+  PlacePin("Locked.lnk", SampleBytes("sample13"));
+  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+  ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
+  ASSERT_EQ(chmod((PinFolder() + "/Locked.lnk").c_str(), 0), 0);
+
+  EXPECT_TRUE(Produced(Run(shortcut, "v"),
+                       NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) +
+                           Candidate("Cmd.lnk", kCmd) + UnreadableCandidate("Locked.lnk") +
+                           std::string(kPinningNewIcon),
+                       "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser.lnk", "Cmd.lnk", "Locked.lnk"}));
 }
 
 TEST_F(E2eCheckedPin, FolderNamedLikeAShortcutIsAFileSearchCandidate) {

@@ -1,5 +1,7 @@
 #include "e2e/corv_test.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <sstream>
@@ -42,6 +44,24 @@ std::string CorvTest::WriteWorkFile(const std::string& relative, const std::stri
   std::filesystem::create_directories(std::filesystem::path(path).parent_path());
   WriteFileBytes(path, bytes);
   return path;
+}
+
+void CorvTest::RunAsOrdinaryUser() {
+  if (geteuid() != 0) return;
+  constexpr unsigned kNobody = 65534;
+  programFolder_.emplace();
+  const std::string original = WrapperWords().empty() ? CORV_BINARY : WrappedProgram();
+  program_ = programFolder_->path() + "/corv";
+  std::filesystem::copy_file(original, program_);
+  std::filesystem::permissions(programFolder_->path(), std::filesystem::perms(0755));
+  std::filesystem::permissions(program_, std::filesystem::perms(0755));
+  for (const std::string& root : {appData_.path(), work_.path()}) {
+    ASSERT_EQ(lchown(root.c_str(), kNobody, kNobody), 0) << root;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      ASSERT_EQ(lchown(entry.path().c_str(), kNobody, kNobody), 0) << entry.path();
+    }
+  }
+  user_ = kNobody;
 }
 
 }  // namespace corvane::e2e

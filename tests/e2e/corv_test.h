@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +15,20 @@
 #include "support/process.h"
 
 namespace corvane::e2e {
+
+// Built under AddressSanitizer, corv reserves terabytes of address space
+// and its runtime reads files of its own.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kUnderAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kUnderAddressSanitizer = true;
+#else
+inline constexpr bool kUnderAddressSanitizer = false;
+#endif
+#else
+inline constexpr bool kUnderAddressSanitizer = false;
+#endif
 
 using corvane::testing::ListFolder;
 using corvane::testing::ProcessOptions;
@@ -87,9 +102,12 @@ class CorvTest : public ::testing::Test {
     options.environment.try_emplace("APPDATA", appData_.path());
     options.environment.try_emplace("CORVANE_RESOURCE_CHECK", "1");
     if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
+    if (!options.user) options.user = user_;
     std::vector<std::string> command = WrapperWords();
-    if (command.empty()) return RunProcess(CORV_BINARY, arguments, options);
-    command.push_back(WrappedProgram());
+    const std::string program =
+        !program_.empty() ? program_ : command.empty() ? CORV_BINARY : WrappedProgram();
+    if (command.empty()) return RunProcess(program, arguments, options);
+    command.push_back(program);
     command.insert(command.end(), arguments.begin(), arguments.end());
     return RunProcess(command.front(), {command.begin() + 1, command.end()}, options);
   }
@@ -114,6 +132,12 @@ class CorvTest : public ::testing::Test {
   // and gives back the absolute path.
   std::string WriteWorkFile(const std::string& relative, const std::string& bytes);
 
+  // From here on runs corv as an ordinary user when the tests run as root,
+  // so that file and folder permissions bind it as they bind any user: both
+  // test folders, and everything in them so far, are handed to that user,
+  // and corv runs from a copy that user can reach wherever the build lies.
+  void RunAsOrdinaryUser();
+
   std::string WorkPath(const std::string& relative) const { return work_.path() + "/" + relative; }
   const std::string& AppData() const { return appData_.path(); }
 
@@ -123,6 +147,9 @@ class CorvTest : public ::testing::Test {
  private:
   TemporaryFolder appData_;
   TemporaryFolder work_;
+  std::optional<unsigned> user_;
+  std::optional<TemporaryFolder> programFolder_;
+  std::string program_;
 };
 
 }  // namespace corvane::e2e

@@ -9,9 +9,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
+#include <iostream>
+#include <map>
+#include <optional>
 #include <random>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -190,6 +195,106 @@ TEST_F(E2eRobustness, FileSizeLimitFailsThePinAndLeavesNoPartOfIt) {
   EXPECT_TRUE(Pins().empty());
 }
 
+// corv run on a small file system filled to its last page: a tmpfs of 64
+// KiB mounted in a mount namespace of its own (so it goes when the run
+// ends), holding App.lnk and the pin folder. Then the filler goes and the
+// same command runs again, with room. What each run printed, and what the
+// file system held after each, comes back through `out`.
+class E2eFullFileSystem : public CorvTest {
+ protected:
+  struct Outcome {
+    ProcessResult full;
+    ProcessResult withRoom;
+    std::string shortcutWhenFull;
+    std::vector<std::string> entriesWhenFull;
+    std::vector<std::string> pinsWhenFull;
+    std::vector<std::string> pinsWithRoom;
+  };
+
+  // nullopt where this machine lets no test mount a file system.
+  std::optional<Outcome> RunOnFullFileSystem(const std::string& source,
+                                            const std::vector<std::string>& arguments) {
+    const std::string mount = WorkPath("mnt");
+    const std::string out = WorkPath("out");
+    std::filesystem::create_directories(mount);
+    std::filesystem::create_directories(out);
+    const char* script = R"(
+      m=$1; corv=$2; src=$3; out=$4; shift 4
+      mount -t tmpfs -o size=64k,mode=0755 tmpfs "$m" || exit 99
+      pins="$m/AppData/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar"
+      mkdir -p "$pins" && cp "$src" "$m/App.lnk" || exit 98
+      dd if=/dev/zero of="$m/filler" bs=4096 2>/dev/null
+      cd "$m"
+      run() {
+        APPDATA="$m/AppData" CORVANE_RESOURCE_CHECK=1 "$corv" "$@" >"$out/stdout$n" 2>"$out/stderr$n"
+        echo $? >"$out/status$n"
+      }
+      n=1; run "$@"
+      ls -A "$m" >"$out/entries"; ls -A "$pins" >"$out/pins1"; cp "$m/App.lnk" "$out/App.lnk"
+      rm "$m/filler"
+      n=2; run "$@"
+      ls -A "$pins" >"$out/pins2"
+      exit 0)";
+    std::vector<std::string> command{geteuid() == 0 ? "-m" : "-Urm", "/bin/sh", "-c", script,
+                                     "sh", mount, CORV_BINARY, source, out};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    const ProcessResult setUp = RunProcess("unshare", command);
+    if (setUp.exitStatus != 0) {
+      std::cerr << "no file system could be mounted: " << setUp.exitStatus << " " << setUp.err;
+      return std::nullopt;
+    }
+    const auto lines = [&](const std::string& name) {
+      std::vector<std::string> result;
+      std::istringstream text(ReadFileBytes(out + "/" + name));
+      for (std::string line; std::getline(text, line);) result.push_back(line);
+      return result;
+    };
+    const auto result = [&](const std::string& n) {
+      ProcessResult run;
+      run.out = ReadFileBytes(out + "/stdout" + n);
+      run.err = ReadFileBytes(out + "/stderr" + n);
+      run.exitStatus = std::stoi(ReadFileBytes(out + "/status" + n));
+      return run;
+    };
+    return Outcome{result("1"), result("2"),  ReadFileBytes(out + "/App.lnk"),
+                   lines("entries"), lines("pins1"), lines("pins2")};
+  }
+
+  const std::string pinFolderInMount_ =
+      WorkPath("mnt") + "/AppData" + std::string(kPinFolderBelowAppData);
+};
+
+TEST_F(E2eFullFileSystem, SaveFailsWithDiskFullAndKeepsTheOriginal) {
+  const std::string shortcut = WorkPath("mnt/App.lnk");
+  const std::optional<Outcome> outcome =
+      RunOnFullFileSystem(CopyExample("Minecraft.lnk", "Minecraft.lnk"), {shortcut, "s", "No.Room"});
+  if (!outcome) GTEST_SKIP() << "this machine lets no test mount a file system";
+  EXPECT_TRUE(Produced(outcome->full, "",
+                       "Failed to save shortcut file. HRESULT: 0x80070070\r\n" +
+                           std::string(kSetAppIdFailed),
+                       kSetAppIdFailedStatus));
+  EXPECT_EQ(outcome->shortcutWhenFull, minecraft_);
+  EXPECT_EQ(outcome->entriesWhenFull, (std::vector<std::string>{"App.lnk", "AppData", "filler"}));
+  EXPECT_EQ(outcome->withRoom.exitStatus, 0) << outcome->withRoom.err;
+}
+
+TEST_F(E2eFullFileSystem, PinFailsAndLeavesNoPartOfIt) {
+  const std::string shortcut = WorkPath("mnt/App.lnk");
+  for (const char* command : {"p", "v"}) {
+    SCOPED_TRACE(command);
+    const std::optional<Outcome> outcome =
+        RunOnFullFileSystem(CopyExample("Example.lnk", "Example.lnk"), {shortcut, command});
+    if (!outcome) GTEST_SKIP() << "this machine lets no test mount a file system";
+    EXPECT_EQ(outcome->full.exitStatus, kModifyFailedStatus);
+    EXPECT_TRUE(outcome->full.out.ends_with(kPinningNewIcon)) << outcome->full.out;
+    EXPECT_EQ(outcome->full.err, kModifyFailed);
+    EXPECT_TRUE(outcome->pinsWhenFull.empty());
+    EXPECT_EQ(outcome->shortcutWhenFull, example_);
+    EXPECT_EQ(outcome->withRoom.exitStatus, 0) << outcome->withRoom.err;
+    EXPECT_EQ(outcome->pinsWithRoom, std::vector<std::string>{"App.lnk"});
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -228,16 +333,53 @@ TEST_F(E2eHostileArguments, DotDotInAPathReadsOnlyWhatItNames) {
   EXPECT_EQ(Run(WorkPath("inner/../missing/../App.lnk"), "g").exitStatus, kGetAppIdFailedStatus);
 }
 
-TEST_F(E2eHostileArguments, ShortcutClaimingGigabytesIsRefusedWithoutReadingOn) {
-  // A LinkInfo that claims 4 GiB inside a file of a hundred bytes.
-  std::string bytes = example_.substr(0, 0x4C);
-  bytes[0x14] = 0x02;  // LinkFlags: HasLinkInfo only
-  bytes[0x15] = bytes[0x16] = bytes[0x17] = 0;
-  bytes += std::string("\xff\xff\xff\xff\x1c\x00\x00\x00", 8) + std::string(40, '\0');
-  const std::string shortcut = WriteWorkFile("Huge.lnk", bytes);
-  const ProcessResult result = Run(shortcut, "g");
-  EXPECT_EQ(result.exitStatus, kGetAppIdFailedStatus);
-  EXPECT_NE(result.err.find("HRESULT: 0x80070570"), std::string::npos);
+std::string LittleEndian32(std::uint32_t value) {
+  std::string bytes;
+  for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  return bytes;
+}
+
+// Shortcuts of a hundred bytes whose sizes claim far more than the file
+// holds, or so little that a reader stepping by them would never move on.
+// Each is refused as malformed by every command that reads it, with no more
+// memory than such a small file warrants.
+TEST_F(E2eHostileArguments, ShortcutsClaimingTooMuchOrTooLittleAreRefusedWithinLittleMemory) {
+  const auto header = [&](std::uint32_t linkFlags) {
+    return example_.substr(0, 0x14) + LittleEndian32(linkFlags) + example_.substr(0x18, 0x4C - 0x18);
+  };
+  const std::string terminal(4, '\0');
+  const std::string formatId(16, '\x11');
+  const std::map<std::string, std::string> claims{
+      {"LinkInfo4GiB.lnk", header(0x02) + LittleEndian32(0xFFFFFFFF) + LittleEndian32(0x1C) +
+                               std::string(40, '\0')},
+      {"IdList64KiB.lnk", header(0x01) + "\xff\xff\xfd\xff" + std::string(40, 'i') + terminal},
+      {"ItemOfOneByte.lnk", header(0x01) + "\x06\x00\x01\x00\x00\x00" + terminal},
+      {"Name64KiChars.lnk", header(0x04) + "\xff\xff" + "a\0b\0" + terminal},
+      {"ExtraBlock4GiB.lnk", header(0) + LittleEndian32(0xFFFFFFF0) + LittleEndian32(0xA0000009) +
+                                 std::string(24, '\0') + terminal},
+      {"ExtraBlockOfFourBytes.lnk", header(0) + LittleEndian32(4) + LittleEndian32(4) + terminal},
+      {"Storage2GiB.lnk", header(0) + LittleEndian32(36) + LittleEndian32(0xA0000009) +
+                              LittleEndian32(0x7FFFFFF0) + "1SPS" + formatId + LittleEndian32(0) +
+                              terminal},
+  };
+  ProcessOptions limited;
+  // Ten times what corv needs to run at all; far below any of the claims.
+  const bool checkable = WrapperWords().empty() && !kUnderAddressSanitizer;
+  if (checkable) limited.addressSpaceLimit = 64ull << 20;
+  for (const auto& [name, bytes] : claims) {
+    SCOPED_TRACE(name);
+    const std::string shortcut = WriteWorkFile(name, bytes);
+    const ProcessResult get = RunWith(limited, {shortcut, "g"});
+    EXPECT_EQ(get.exitStatus, kGetAppIdFailedStatus) << get.err;
+    EXPECT_NE(get.err.find("HRESULT: 0x80070570"), std::string::npos) << get.err;
+    const ProcessResult set = RunWith(limited, {shortcut, "s", "Never.Stored"});
+    EXPECT_EQ(set.exitStatus, kSetAppIdFailedStatus) << set.err;
+    EXPECT_EQ(ReadFileBytes(shortcut), bytes);
+    // v reads no target from it, so the shortcut is pinned as it is.
+    const ProcessResult checked = RunWith(limited, {shortcut, "v"});
+    EXPECT_EQ(checked.exitStatus, 0) << checked.err;
+    EXPECT_EQ(PinBytes(name), bytes);
+  }
 }
 
 TEST_F(E2eHostileArguments, PinFolderWithThousandsOfEntriesLinksAndFolders) {

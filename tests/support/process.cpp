@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,14 +52,24 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    if (options.addressSpaceLimit) {
+      const rlimit limit{*options.addressSpaceLimit, *options.addressSpaceLimit};
+      if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
+    }
+    if (options.user &&
+        (setgroups(0, nullptr) != 0 || setgid(*options.user) != 0 || setuid(*options.user) != 0)) {
+      _exit(126);
+    }
     execvp(program.c_str(), argv.data());
     _exit(127);
   }
   int status = 0;
-  while (waitpid(child, &status, 0) < 0) {
+  rusage usage{};
+  while (wait4(child, &status, 0, &usage) < 0) {
   }
   ProcessResult result;
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.peakMemoryKiB = usage.ru_maxrss;
   result.out = ReadFileBytes(outPath);
   if (!options.mergeStderrIntoStdout) result.err = ReadFileBytes(errPath);
   return result;

@@ -16,12 +16,17 @@ struct ProcessOptions {
   std::string workingDirectory;
   // Sends stderr into the same file as stdout (as 2>&1 does).
   bool mergeStderrIntoStdout = false;
+  // Runs the child as this user and group (the caller must be root).
+  std::optional<unsigned> user;
+  // Caps the child's address space (RLIMIT_AS), in bytes.
+  std::optional<unsigned long long> addressSpaceLimit;
 };
 
 struct ProcessResult {
   int exitStatus = -1;  // 0..255, or -1 when the child did not exit normally
   std::string out;      // bytes written to stdout
   std::string err;      // bytes written to stderr (empty when merged)
+  long peakMemoryKiB = 0;  // the child's maximum resident set
 };
 
 // arguments excludes the program itself; argv[0] is the program as given. A
