@@ -84,18 +84,19 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
   // Calls whose path is their first argument, and those that take a folder
   // descriptor and a path (the *at calls).
   static const std::set<std::string> kPathFirst{
-      "open", "creat", "stat", "lstat", "access", "readlink", "unlink", "rmdir", "mkdir",
-      "chmod", "chown", "lchown", "truncate", "utime", "utimes", "statfs", "chdir"};
-  static const std::set<std::string> kAt{"openat", "newfstatat", "statx", "faccessat",
-                                         "faccessat2", "readlinkat", "unlinkat", "mkdirat",
-                                         "fchmodat", "fchownat", "utimensat", "openat2"};
-  static const std::set<std::string> kMetadata{"stat", "lstat", "access", "readlink",
-                                               "newfstatat", "statx", "faccessat",
-                                               "faccessat2", "readlinkat"};
+      "open",  "creat", "stat",   "lstat",    "access", "readlink", "unlink", "rmdir", "mkdir",
+      "chmod", "chown", "lchown", "truncate", "utime",  "utimes",   "statfs", "chdir"};
+  static const std::set<std::string> kAt{"openat",     "newfstatat", "statx",     "faccessat",
+                                         "faccessat2", "readlinkat", "unlinkat",  "mkdirat",
+                                         "fchmodat",   "fchownat",   "utimensat", "openat2"};
+  static const std::set<std::string> kMetadata{"stat",      "lstat",      "access",
+                                               "readlink",  "newfstatat", "statx",
+                                               "faccessat", "faccessat2", "readlinkat"};
   static const std::set<std::string> kModifying{
-      "creat", "unlink", "rmdir", "mkdir", "chmod", "chown", "lchown", "truncate", "utime",
-      "utimes", "unlinkat", "mkdirat", "fchmodat", "fchownat", "utimensat", "rename",
-      "renameat", "renameat2", "link", "linkat", "symlink", "symlinkat"};
+      "creat",    "unlink",   "rmdir",     "mkdir",    "chmod",    "chown",
+      "lchown",   "truncate", "utime",     "utimes",   "unlinkat", "mkdirat",
+      "fchmodat", "fchownat", "utimensat", "rename",   "renameat", "renameat2",
+      "link",     "linkat",   "symlink",   "symlinkat"};
   std::vector<Access> accesses;
   std::istringstream lines(log);
   for (std::string line; std::getline(lines, line);) {
@@ -124,8 +125,7 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
     } else if (access.call == "rename" || access.call == "link") {
       access.paths.push_back(Resolve(workingFolder, Unquote(arguments[0])));
       access.paths.push_back(Resolve(workingFolder, Unquote(arguments[1])));
-    } else if (access.call == "renameat" || access.call == "renameat2" ||
-               access.call == "linkat") {
+    } else if (access.call == "renameat" || access.call == "renameat2" || access.call == "linkat") {
       at(0, 1);
       at(2, 3);
     } else if (access.call == "symlink") {
@@ -161,11 +161,11 @@ bool IsAncestorOf(const std::string& path, const std::string& of) {
 
 // What one command may touch.
 struct Allowed {
-  std::vector<std::string> files;       // read (and for s written) as they are
-  std::vector<std::string> folders;     // read, with everything in them
-  std::vector<std::string> writable;    // folders whose entries may be written
-  std::string creatableBelow;           // folders below it may be made
-  std::string savedFile;                // written by s through a hidden file beside it
+  std::vector<std::string> files;     // read (and for s written) as they are
+  std::vector<std::string> folders;   // read, with everything in them
+  std::vector<std::string> writable;  // folders whose entries may be written
+  std::string creatableBelow;         // folders below it may be made
+  std::string savedFile;              // written by s through a hidden file beside it
 };
 
 class E2eFileAccess : public CorvTest {
@@ -188,8 +188,8 @@ class E2eFileAccess : public CorvTest {
   std::vector<std::string> Violations(const std::vector<std::string>& arguments,
                                       const Allowed& allowed, int expectedStatus) {
     const std::string log = traces_.path() + "/" + std::to_string(++runs_);
-    std::vector<std::string> command{"-f", "-qq", "-y", "-s", "4096", "-e", "trace=%file",
-                                     "-o", log, CORV_BINARY};
+    std::vector<std::string> command{"-f", "-qq",         "-y", "-s", "4096",
+                                     "-e", "trace=%file", "-o", log,  CORV_BINARY};
     command.insert(command.end(), arguments.begin(), arguments.end());
     ProcessOptions options;
     options.environment["APPDATA"] = AppData();
@@ -229,9 +229,8 @@ class E2eFileAccess : public CorvTest {
       if (!allowed.savedFile.empty()) {
         const std::filesystem::path saved(allowed.savedFile);
         const std::filesystem::path written(path);
-        if (path == allowed.savedFile ||
-            (written.parent_path() == saved.parent_path() &&
-             written.filename().string().front() == '.')) {
+        if (path == allowed.savedFile || (written.parent_path() == saved.parent_path() &&
+                                          written.filename().string().front() == '.')) {
           return true;
         }
       }
@@ -293,7 +292,8 @@ TEST_F(E2eFileAccess, PinningCommandsTouchOnlyTheShortcutAndThePinFolder) {
   missing.files = {WorkPath("dir/Missing.lnk")};
   EXPECT_EQ(Violations({"dir/Missing.lnk", "p"}, missing, kNoItemStatus),
             std::vector<std::string>{});
-  EXPECT_EQ(ListFolder(WorkPath("dir")), (std::vector<std::string>{"App.lnk", "Sibling.lnk", "sub"}));
+  EXPECT_EQ(ListFolder(WorkPath("dir")),
+            (std::vector<std::string>{"App.lnk", "Sibling.lnk", "sub"}));
   EXPECT_EQ(Pins(), std::vector<std::string>{"Other.lnk"});
 }
 
@@ -310,9 +310,9 @@ TEST_F(E2eFileAccess, AppIdCommandsTouchOnlyTheShortcut) {
   // Failing: a corrupt shortcut is left as it is, a missing one is not made.
   const std::string corrupt = WriteWorkFile("dir/Corrupt.lnk", example_.substr(0, 100));
   Allowed corruptSave{{corrupt}, {}, {}, "", corrupt};
-  EXPECT_EQ(Violations({"dir/Corrupt.lnk", "s", "Never.Stored"}, corruptSave,
-                       kSetAppIdFailedStatus),
-            std::vector<std::string>{});
+  EXPECT_EQ(
+      Violations({"dir/Corrupt.lnk", "s", "Never.Stored"}, corruptSave, kSetAppIdFailedStatus),
+      std::vector<std::string>{});
   const std::string missing = WorkPath("dir/Missing.lnk");
   EXPECT_EQ(Violations({missing, "s", "Never.Stored"}, Allowed{{missing}, {}, {}, "", missing},
                        kSetAppIdFailedStatus),

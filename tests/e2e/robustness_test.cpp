@@ -213,7 +213,7 @@ class E2eFullFileSystem : public CorvTest {
 
   // nullopt where this machine lets no test mount a file system.
   std::optional<Outcome> RunOnFullFileSystem(const std::string& source,
-                                            const std::vector<std::string>& arguments) {
+                                             const std::vector<std::string>& arguments) {
     const std::string mount = WorkPath("mnt");
     const std::string out = WorkPath("out");
     std::filesystem::create_directories(mount);
@@ -235,8 +235,9 @@ class E2eFullFileSystem : public CorvTest {
       n=2; run "$@"
       ls -A "$pins" >"$out/pins2"
       exit 0)";
-    std::vector<std::string> command{geteuid() == 0 ? "-m" : "-Urm", "/bin/sh", "-c", script,
-                                     "sh", mount, CORV_BINARY, source, out};
+    const std::string namespaces = geteuid() == 0 ? "-m" : "-Urm";
+    std::vector<std::string> command{namespaces, "/bin/sh", "-c", script, "sh", mount};
+    command.insert(command.end(), {CORV_BINARY, source, out});
     command.insert(command.end(), arguments.begin(), arguments.end());
     const ProcessResult setUp = RunProcess("unshare", command);
     if (setUp.exitStatus != 0) {
@@ -256,7 +257,7 @@ class E2eFullFileSystem : public CorvTest {
       run.exitStatus = std::stoi(ReadFileBytes(out + "/status" + n));
       return run;
     };
-    return Outcome{result("1"), result("2"),  ReadFileBytes(out + "/App.lnk"),
+    return Outcome{result("1"),      result("2"),    ReadFileBytes(out + "/App.lnk"),
                    lines("entries"), lines("pins1"), lines("pins2")};
   }
 
@@ -266,13 +267,13 @@ class E2eFullFileSystem : public CorvTest {
 
 TEST_F(E2eFullFileSystem, SaveFailsWithDiskFullAndKeepsTheOriginal) {
   const std::string shortcut = WorkPath("mnt/App.lnk");
-  const std::optional<Outcome> outcome =
-      RunOnFullFileSystem(CopyExample("Minecraft.lnk", "Minecraft.lnk"), {shortcut, "s", "No.Room"});
+  const std::optional<Outcome> outcome = RunOnFullFileSystem(
+      CopyExample("Minecraft.lnk", "Minecraft.lnk"), {shortcut, "s", "No.Room"});
   if (!outcome) GTEST_SKIP() << "this machine lets no test mount a file system";
-  EXPECT_TRUE(Produced(outcome->full, "",
-                       "Failed to save shortcut file. HRESULT: 0x80070070\r\n" +
-                           std::string(kSetAppIdFailed),
-                       kSetAppIdFailedStatus));
+  EXPECT_TRUE(Produced(
+      outcome->full, "",
+      "Failed to save shortcut file. HRESULT: 0x80070070\r\n" + std::string(kSetAppIdFailed),
+      kSetAppIdFailedStatus));
   EXPECT_EQ(outcome->shortcutWhenFull, minecraft_);
   EXPECT_EQ(outcome->entriesWhenFull, (std::vector<std::string>{"App.lnk", "AppData", "filler"}));
   EXPECT_EQ(outcome->withRoom.exitStatus, 0) << outcome->withRoom.err;
@@ -318,18 +319,37 @@ TEST_F(E2eHostileArguments, OverlongPathsFailToLoadWithTheirCode) {
   EXPECT_NE(tooDeep.err.find("HRESULT: 0x800700ce\r\n"), std::string::npos);
 }
 
+// Longer than Windows' classic 260 characters, well within what Linux takes:
+// every command works on it.
+TEST_F(E2eHostileArguments, PathsOverTwoHundredSixtyCharactersWork) {
+  const std::string folder(120, 'f');
+  const std::string shortcut =
+      CopyExample("Example.lnk", folder + "/" + folder + "/" + folder + "/App.lnk");
+  ASSERT_GT(shortcut.size(), 360u);
+  EXPECT_TRUE(Produced(Run(shortcut, "g"),
+                       "No AppUserModelID set for shortcut: " + shortcut + "\r\n", "", 0));
+  EXPECT_TRUE(Produced(
+      Run(shortcut, "s", "Long.Path"),
+      "Successfully set AppUserModelID 'Long.Path' for shortcut: " + shortcut + "\r\n", "", 0));
+  EXPECT_TRUE(Produced(Run(shortcut, "g"), "AppUserModelID: Long.Path\r\n", "", 0));
+  EXPECT_EQ(Run(shortcut, "v").exitStatus, 0);
+  EXPECT_EQ(PinBytes("App.lnk"), ReadFileBytes(shortcut));
+  EXPECT_TRUE(Unpinned(Run(shortcut, "u")));
+  EXPECT_TRUE(Pins().empty());
+}
+
 TEST_F(E2eHostileArguments, LineFeedInAPathIsWrittenAsALineEnd) {
   const std::string shortcut = CopyExample("Example.lnk", "two\nlines.lnk");
-  EXPECT_TRUE(Produced(Run(shortcut, "g"),
-                       "No AppUserModelID set for shortcut: " + WorkPath("two") + "\r\nlines.lnk\r\n",
-                       "", 0));
+  EXPECT_TRUE(Produced(
+      Run(shortcut, "g"),
+      "No AppUserModelID set for shortcut: " + WorkPath("two") + "\r\nlines.lnk\r\n", "", 0));
 }
 
 TEST_F(E2eHostileArguments, DotDotInAPathReadsOnlyWhatItNames) {
   CopyExample("Example.lnk", "inner/App.lnk");
   const std::string viaParent = WorkPath("inner/../inner/./App.lnk");
-  EXPECT_TRUE(Produced(Run(viaParent, "g"), "No AppUserModelID set for shortcut: " + viaParent + "\r\n",
-                       "", 0));
+  EXPECT_TRUE(Produced(Run(viaParent, "g"),
+                       "No AppUserModelID set for shortcut: " + viaParent + "\r\n", "", 0));
   EXPECT_EQ(Run(WorkPath("inner/../missing/../App.lnk"), "g").exitStatus, kGetAppIdFailedStatus);
 }
 
@@ -345,13 +365,14 @@ std::string LittleEndian32(std::uint32_t value) {
 // memory than such a small file warrants.
 TEST_F(E2eHostileArguments, ShortcutsClaimingTooMuchOrTooLittleAreRefusedWithinLittleMemory) {
   const auto header = [&](std::uint32_t linkFlags) {
-    return example_.substr(0, 0x14) + LittleEndian32(linkFlags) + example_.substr(0x18, 0x4C - 0x18);
+    return example_.substr(0, 0x14) + LittleEndian32(linkFlags) +
+           example_.substr(0x18, 0x4C - 0x18);
   };
   const std::string terminal(4, '\0');
   const std::string formatId(16, '\x11');
   const std::map<std::string, std::string> claims{
-      {"LinkInfo4GiB.lnk", header(0x02) + LittleEndian32(0xFFFFFFFF) + LittleEndian32(0x1C) +
-                               std::string(40, '\0')},
+      {"LinkInfo4GiB.lnk",
+       header(0x02) + LittleEndian32(0xFFFFFFFF) + LittleEndian32(0x1C) + std::string(40, '\0')},
       {"IdList64KiB.lnk", header(0x01) + "\xff\xff\xfd\xff" + std::string(40, 'i') + terminal},
       {"ItemOfOneByte.lnk", header(0x01) + "\x06\x00\x01\x00\x00\x00" + terminal},
       {"Name64KiChars.lnk", header(0x04) + "\xff\xff" + "a\0b\0" + terminal},
