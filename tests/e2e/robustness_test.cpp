@@ -163,6 +163,27 @@ TEST_F(E2eRobustness, KilledSaveLeavesTheOldShortcutOrTheNewOne) {
   }
 }
 
+TEST_F(E2eRobustness, KilledPinLeavesAWholePinOrNone) {
+  const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
+  std::mt19937 random(11);
+  for (int round = 0; round < 40; ++round) {
+    Background pin({shortcut, "p"}, AppData(), WorkPath(""));
+    std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
+    pin.Kill();
+    pin.Wait();
+    // A pin killed before its rename may leave its hidden temporary file.
+    for (const std::string& name : HiddenIn(PinFolder())) {
+      std::filesystem::remove(PinFolder() + "/" + name);
+    }
+    const std::vector<std::string> pins = Pins();
+    EXPECT_TRUE(pins.empty() || pins == std::vector<std::string>{"App.lnk"}) << "round " << round;
+    for (const std::string& name : pins) EXPECT_EQ(PinBytes(name), minecraft_) << "round " << round;
+    if (!pins.empty()) {
+      ASSERT_TRUE(Unpinned(Run(shortcut, "u")));
+    }
+  }
+}
+
 // Runs corv with a limit on the size of the files it writes.
 ProcessResult RunLimited(const std::string& workFolder, const std::string& appData,
                          const std::vector<std::string>& arguments) {
