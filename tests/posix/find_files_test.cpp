@@ -117,6 +117,24 @@ TEST_F(PosixFindFiles, StarMatchesAnyRun) {
   EXPECT_EQ(Names(Pattern(L"*.")), (NameList{L".", L"..", L"readme"}));
 }
 
+TEST_F(PosixFindFiles, StarThenCharactersMatchesByTheNamesEnd) {
+  for (const char* name : {".lnk", "lnk", "a.b.lnk", "x.lnk.lnk", "a.lnkx", "a.LNK.Lnk",
+                           "\xc3\xa9.LNK", "b.lnk.", "k"}) {
+    WriteFileBytes(root_ + "/" + name, name);
+  }
+  EXPECT_EQ(Names(Pattern(L"*.lnk")),
+            (NameList{L".hidden.lnk", L".lnk", L"App.lnk", L"Folder.lnk", L"a.LNK.Lnk", L"a.b.lnk",
+                      L"caf\u00E9.lnk", L"other.LNK", L"x.lnk.lnk", L"\u00E9.LNK"}));
+  // Without the dot, the star may take dots too.
+  EXPECT_EQ(Names(Pattern(L"*lnk")),
+            (NameList{L".hidden.lnk", L".lnk", L"App.lnk", L"Folder.lnk", L"a.LNK.Lnk", L"a.b.lnk",
+                      L"caf\u00E9.lnk", L"lnk", L"other.LNK", L"x.lnk.lnk", L"\u00E9.LNK"}));
+  EXPECT_EQ(Names(Pattern(L"*.b.lnk")), NameList{L"a.b.lnk"});
+  EXPECT_EQ(Names(Pattern(L"*.LNK.lnk")), (NameList{L"a.LNK.Lnk", L"x.lnk.lnk"}));
+  EXPECT_EQ(Names(Pattern(L"*\u00C9.lnk")), (NameList{L"caf\u00E9.lnk", L"\u00E9.LNK"}));
+  EXPECT_EQ(Names(Pattern(L"*k")).size(), 13u);  // every name ending in k or K
+}
+
 TEST_F(PosixFindFiles, QuestionMarkMatchesOneCharacter) {
   EXPECT_EQ(Names(Pattern(L"?pp.lnk")), NameList{L"App.lnk"});
   EXPECT_EQ(Names(Pattern(L"x??.txt")), (NameList{L"x.txt", L"x1.txt", L"x12.txt"}));

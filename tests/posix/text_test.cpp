@@ -15,8 +15,12 @@ using corvane::posix::DecodeNativeText;
 using corvane::posix::EncodeNativeText;
 using corvane::posix::LessIgnoringCase;
 using corvane::posix::LessIgnoringCaseNative;
+using corvane::posix::DecodeNativeTextTo;
 using corvane::posix::NativePath;
+using corvane::posix::SameTextIgnoringCase;
+using corvane::posix::SameTextIgnoringCaseNative;
 using corvane::posix::Utf16Length;
+using corvane::posix::Utf16Prefix;
 
 // The wide character that stands for a byte that is not valid UTF-8.
 wchar_t Escaped(unsigned char byte) { return static_cast<wchar_t>(0xDC00 + byte); }
@@ -188,6 +192,32 @@ TEST(PosixNativePath, NamesAreEncodedLikeText) {
   EXPECT_EQ(NativePath(std::wstring{L'd', L'\\', Escaped(0xFF), L'.', L'l'}), "d/\xff.l");
   // A backslash byte that came through decoding is a separator too.
   EXPECT_EQ(NativePath(DecodeNativeText("a\\b\xe9")), "a/b\xe9");
+  // Separators after the first character beyond ASCII are turned as well.
+  EXPECT_EQ(NativePath(L"caf\u00e9\\x\\\U0001F600\\y"), "caf\xc3\xa9/x/\xf0\x9f\x98\x80/y");
+  EXPECT_EQ(EncodeNativeText(L"caf\u00e9\\x"), "caf\xc3\xa9\\x");
+}
+
+TEST(PosixNativeText, DecodesIntoACallersBuffer) {
+  const std::string bytes = "App \xc3\xa9\xff\xf0\x9f\x98\x80 (2).lnk";
+  std::wstring buffer(bytes.size() + 1, L'#');
+  const std::size_t count = DecodeNativeTextTo(bytes, buffer.data());
+  EXPECT_EQ(buffer.substr(0, count), DecodeNativeText(bytes));
+  // Nothing is written past the characters.
+  EXPECT_EQ(buffer.substr(count), std::wstring(buffer.size() - count, L'#'));
+  EXPECT_EQ(DecodeNativeTextTo("", buffer.data()), 0u);
+}
+
+TEST(PosixUtf16Length, PrefixStopsBeforeTheUnitLimitAndNeverSplitsAPair) {
+  const std::wstring text = DecodeNativeText("ab\xf0\x9f\x98\x80" "cd");  // a b U+1F600 c d
+  EXPECT_EQ(Utf16Prefix(text, 100), text);
+  EXPECT_EQ(Utf16Prefix(text, 6), text);
+  EXPECT_EQ(Utf16Prefix(text, 5), text.substr(0, 4));
+  EXPECT_EQ(Utf16Prefix(text, 3), text.substr(0, 2));
+  EXPECT_EQ(Utf16Prefix(text, 2), text.substr(0, 2));
+  EXPECT_EQ(Utf16Prefix(text, 0), L"");
+  const std::wstring wide(300, static_cast<wchar_t>(0x10000));
+  EXPECT_EQ(Utf16Prefix(wide, 259).size(), 129u);
+  EXPECT_EQ(Utf16Prefix(std::wstring(300, L'x'), 259).size(), 259u);
 }
 
 TEST(PosixUtf16Length, CountsUnitsAsWindowsDoes) {
@@ -207,12 +237,33 @@ TEST(PosixNativeOrder, NativeNamesSortAsTheirDecodedText) {
       "caf\xe9",              // an invalid byte: U+DCE9
       "caf\xc3",              // a cut sequence: U+DCC3
       "\xff", "\xc3\xbf", "\xc5\xb8",  // U+DCFF, U+00FF, U+0178 (upper case of U+00FF)
-      "\xf0\x9f\x98\x80", "\xef\xbf\xbd", "z", "Z", "zz", "\xce\xb1", "\xce\x91"};
+      "\xf0\x9f\x98\x80", "\xef\xbf\xbd", "z", "Z", "zz", "\xce\xb1", "\xce\x91",
+      // Long names, alike for eight bytes or more, then apart by case, by
+      // length, by a character beyond ASCII or by an invalid byte.
+      "pin-00001-sample.lnk", "pin-00001-Sample.lnk", "PIN-00001-sample.lnk", "pin-00002-a.lnk",
+      "pin-00001-sample.lnk2", "pin-0000", "pin-00001", "pin-0000\xc3\xa9", "pin-0000\xc3\x89",
+      "pin-0000\xe9", "pin-000\xc3\xa9x", "pin-0000pin-0000", "pin-0000pin-0000x",
+      "pin-0000PIN-0000", "pin-0000pin-000\xc5\xbf", "pin-0000pin-000s", "pin-0000pin-000S"};
   for (const std::string& a : names) {
     for (const std::string& b : names) {
       EXPECT_EQ(LessIgnoringCaseNative(a, b),
                 LessIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)))
           << "\"" << a << "\" < \"" << b << "\"";
+    }
+  }
+}
+
+// Names compared without regard to case as they are, without decoding them.
+TEST(PosixNativeOrder, NativeNamesAreSameIgnoringCaseAsTheirDecodedText) {
+  const std::vector<std::string> names = {
+      "", "a", "A", "ab", "AB", "aB", "app.lnk", "APP.LNK", "App (2).lnk", "caf\xc3\xa9",
+      "CAF\xc3\x89", "caf\xe9", "cafe", "\xc5\xbf", "s", "S",  // U+017F is upper-case S
+      "\xff", "\xc3\xbf", "\xc5\xb8", "\xce\xb1", "\xce\x91", "\xf0\x9f\x98\x80"};
+  for (const std::string& a : names) {
+    for (const std::string& b : names) {
+      EXPECT_EQ(SameTextIgnoringCaseNative(a, b),
+                SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)))
+          << "\"" << a << "\" = \"" << b << "\"";
     }
   }
 }

@@ -73,6 +73,9 @@ inline void WriteU32(std::vector<std::uint8_t>& out, std::size_t offset, std::ui
 // the units do not fit.
 bool ReadUtf16(Bytes bytes, std::size_t offset, std::size_t units, std::wstring& text);
 
+// ReadUtf16, appending the text to what `text` holds.
+bool AppendUtf16Text(Bytes bytes, std::size_t offset, std::size_t units, std::wstring& text);
+
 // The UTF-16 code units of a wide string (characters above U+FFFF become
 // surrogate pairs).
 std::u16string ToUtf16(std::wstring_view text);

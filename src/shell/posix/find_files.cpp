@@ -59,6 +59,31 @@ std::vector<Token> Tokens(std::wstring_view mask) {
   return tokens;
 }
 
+// Whether the pattern is a star followed only by characters ("*.lnk"). A
+// name matches such a pattern when it ends in those characters; with a
+// DOS_STAR, the run the star takes must also leave the name's last dot.
+bool IsStarThenCharacters(const std::vector<Token>& pattern) {
+  if (pattern.empty() || (pattern[0] != kStar && pattern[0] != kDosStar)) return false;
+  for (std::size_t i = 1; i < pattern.size(); ++i) {
+    if (pattern[i] < 0) return false;
+  }
+  return true;
+}
+
+bool MatchesStarThenCharacters(const std::vector<Token>& pattern, std::wstring_view name) {
+  const std::size_t tail = pattern.size() - 1;
+  if (name.size() < tail) return false;
+  const std::size_t run = name.size() - tail;
+  for (std::size_t i = 0; i < tail; ++i) {
+    if (UpperCaseChar(name[run + i]) != pattern[1 + i]) return false;
+  }
+  if (pattern[0] == kDosStar) {
+    const std::size_t lastDot = name.rfind(L'.');
+    if (lastDot != std::wstring_view::npos && lastDot < run) return false;
+  }
+  return true;
+}
+
 // table: scratch space, reused from one name to the next.
 bool Matches(const std::vector<Token>& pattern, std::wstring_view name, std::vector<char>& table) {
   const std::size_t m = pattern.size();
@@ -104,16 +129,17 @@ FILETIME FileTimeOf(const timespec& time) {
   return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-// The find data of one entry; false when it vanished meanwhile.
-bool Describe(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
+// The find data of one entry; false when it vanished meanwhile. name ends
+// in a NUL.
+bool Describe(int folderFd, std::string_view name, WIN32_FIND_DATAW& data) {
   struct stat status;
-  if (fstatat(folderFd, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
+  if (fstatat(folderFd, name.data(), &status, AT_SYMLINK_NOFOLLOW) != 0) return false;
   DWORD attributes = 0;
   if (S_ISLNK(status.st_mode)) {
     // A link is reported as what it points to, marked as a reparse point.
     attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
     struct stat target;
-    if (fstatat(folderFd, name.c_str(), &target, 0) == 0) status = target;
+    if (fstatat(folderFd, name.data(), &target, 0) == 0) status = target;
   }
   if (S_ISDIR(status.st_mode)) {
     attributes |= FILE_ATTRIBUTE_DIRECTORY;
@@ -136,6 +162,12 @@ bool Describe(int folderFd, const std::string& name, WIN32_FIND_DATAW& data) {
     data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data.nFileSizeLow = static_cast<DWORD>(size);
   }
+  // A name never takes more UTF-16 units than it has bytes, so one of up to
+  // MAX_PATH - 1 bytes (as every name a folder listing gives) fits whole.
+  if (name.size() < MAX_PATH) {
+    data.cFileName[DecodeNativeTextTo(name, data.cFileName)] = L'\0';
+    return true;
+  }
   const std::wstring wideName = DecodeNativeText(name);
   const std::wstring_view fitting = Utf16Prefix(wideName, MAX_PATH - 1);
   fitting.copy(data.cFileName, fitting.size());
@@ -154,7 +186,7 @@ struct FindSearch {
   // The next entry that still exists; false at the end.
   bool Next(WIN32_FIND_DATAW& data) {
     while (next < names.size()) {
-      if (Describe(dirfd(directory.get()), std::string(names.name(next++)), data)) return true;
+      if (Describe(dirfd(directory.get()), names.name(next++), data)) return true;
     }
     return false;
   }
@@ -215,14 +247,21 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
   const std::vector<Token> tokens = Tokens(mask);
   auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());
   if (!search) return INVALID_HANDLE_VALUE;
+  const bool starThenCharacters = IsStarThenCharacters(tokens);
   std::vector<char> table;
+  std::wstring wideName;
   while (const dirent* entry = readdir(directory.get())) {
     const std::string_view name = entry->d_name;
     // A drive's root has no "." and ".." on Windows.
     if (folder == "/" && (name == "." || name == "..")) continue;
     // A name with a backslash cannot be written as a Windows path.
     if (name.find('\\') != std::string_view::npos) continue;
-    if (!Matches(tokens, DecodeNativeText(name), table)) continue;
+    wideName.resize(name.size());
+    wideName.resize(DecodeNativeTextTo(name, wideName.data()));
+    if (starThenCharacters ? !MatchesStarThenCharacters(tokens, wideName)
+                           : !Matches(tokens, wideName, table)) {
+      continue;
+    }
     search->names.Add(name);
   }
   // "." and ".." first, as Windows reports them, then by name without

@@ -43,7 +43,7 @@ PIDLIST_ABSOLUTE IdListFromNativePath(const std::string& absolutePath) {
   return reinterpret_cast<PIDLIST_ABSOLUTE>(bytes);
 }
 
-PITEMID_CHILD ChildIdList(const std::string& name, bool isFolder) {
+PITEMID_CHILD ChildIdList(std::string_view name, bool isFolder) {
   if (name.size() + kItemOverhead > std::numeric_limits<USHORT>::max()) return nullptr;
   const auto cb = static_cast<USHORT>(name.size() + kItemOverhead);
   auto* bytes = static_cast<BYTE*>(CoTaskMemAlloc(cb + sizeof(USHORT)));
@@ -57,30 +57,34 @@ PITEMID_CHILD ChildIdList(const std::string& name, bool isFolder) {
   return reinterpret_cast<PITEMID_CHILD>(bytes);
 }
 
-std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list) {
-  if (list == nullptr) return std::nullopt;
+bool AppendIdListPath(PCUIDLIST_RELATIVE list, std::string& path) {
+  if (list == nullptr) return false;
   const auto* cursor = reinterpret_cast<const BYTE*>(list);
-  std::string path;
   for (;;) {
     USHORT cb;
     std::memcpy(&cb, cursor, sizeof cb);
-    if (cb == 0) break;
-    if (cb < kItemOverhead) return std::nullopt;
+    if (cb == 0) return true;
+    if (cb < kItemOverhead) return false;
     const BYTE kind = cursor[2];
-    if (kind != kFolderItem && kind != kFileItem) return std::nullopt;
+    if (kind != kFolderItem && kind != kFileItem) return false;
     const auto* name = reinterpret_cast<const char*>(cursor + 3);
     const std::size_t length = cb - kItemOverhead;
-    if (name[length] != '\0' || std::memchr(name, '\0', length) != nullptr) return std::nullopt;
+    if (name[length] != '\0' || std::memchr(name, '\0', length) != nullptr) return false;
     // A name is one component: not empty, no separator, not "." or "..".
     const std::string_view component(name, length);
     if (component.empty() || component.find('/') != std::string_view::npos || component == "." ||
         component == "..") {
-      return std::nullopt;
+      return false;
     }
     path += '/';
     path.append(name, length);
     cursor += cb;
   }
+}
+
+std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list) {
+  std::string path;
+  if (!AppendIdListPath(list, path)) return std::nullopt;
   return path.empty() ? std::string("/") : path;
 }
 

@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "shell/posix/item_id_list.h"
 
@@ -21,10 +22,14 @@ PIDLIST_ABSOLUTE IdListFromNativePath(const std::string& absolutePath);
 // A list in task memory of one item: a child named `name` (a file or folder
 // name, no slash) of whatever folder it is relative to. Null when the name
 // is too long for an item or memory runs out.
-PITEMID_CHILD ChildIdList(const std::string& name, bool isFolder);
+PITEMID_CHILD ChildIdList(std::string_view name, bool isFolder);
 
 // The native path an absolute list names; nothing when the list is not one
 // of the stand-in's lists.
 std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list);
+
+// Appends "/" and the name of each item of the list to path; false (with
+// path in any state) when the list is not one of the stand-in's lists.
+bool AppendIdListPath(PCUIDLIST_RELATIVE list, std::string& path);
 
 }  // namespace corvane::posix

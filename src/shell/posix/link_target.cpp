@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shell/posix/text.h"
@@ -70,21 +71,24 @@ std::optional<std::string_view> ReadAnsiZ(Bytes bytes, std::size_t offset, std::
   return std::nullopt;
 }
 
-// NUL-terminated UTF-16 text starting at offset and ending before limit;
-// `units` is its length without the terminator.
-std::optional<std::wstring> ReadUtf16Z(Bytes bytes, std::size_t offset, std::size_t limit,
-                                       std::size_t* units = nullptr) {
+// Where NUL-terminated UTF-16 text that starts at offset and ends before
+// limit ends: the number of units before the terminator, or nothing when no
+// terminator comes before the limit.
+std::optional<std::size_t> Utf16ZUnits(Bytes bytes, std::size_t offset, std::size_t limit) {
   if (limit > bytes.size()) limit = bytes.size();
   for (std::size_t end = offset; end + 2 <= limit; end += 2) {
-    std::uint16_t unit = 0;
-    ReadU16(bytes, end, unit);
-    if (unit != 0) continue;
-    std::wstring text;
-    if (!ReadUtf16(bytes, offset, (end - offset) / 2, text)) return std::nullopt;
-    if (units != nullptr) *units = (end - offset) / 2;
-    return text;
+    if (bytes[end] == 0 && bytes[end + 1] == 0) return (end - offset) / 2;
   }
   return std::nullopt;
+}
+
+// NUL-terminated UTF-16 text starting at offset and ending before limit.
+std::optional<std::wstring> ReadUtf16Z(Bytes bytes, std::size_t offset, std::size_t limit) {
+  const auto units = Utf16ZUnits(bytes, offset, limit);
+  if (!units) return std::nullopt;
+  std::wstring text;
+  if (!ReadUtf16(bytes, offset, *units, text)) return std::nullopt;
+  return text;
 }
 
 bool IsMyComputer(Bytes item) {
@@ -92,60 +96,73 @@ bool IsMyComputer(Bytes item) {
   return item[2] == kRootFolderClass && ReadGuid(item, 4, folder) && folder == kMyComputer;
 }
 
-// "C:\" for a volume item that names a drive.
-std::optional<std::wstring> DriveOfVolumeItem(Bytes item) {
+// Appends "C:\" for a volume item that names a drive; false for any other.
+bool AppendDriveOfVolumeItem(Bytes item, std::wstring& path) {
   const std::uint8_t type = item[2];
-  if ((type & kClassTypeMask) != kVolumeType || (type & kVolumeHasName) == 0) return std::nullopt;
+  if ((type & kClassTypeMask) != kVolumeType || (type & kVolumeHasName) == 0) return false;
   const auto name = ReadAnsiZ(item, kVolumeNameOffset, kVolumeNameOffset + kVolumeNameSize);
-  if (!name || name->size() < 2 || name->size() > 3) return std::nullopt;
+  if (!name || name->size() < 2 || name->size() > 3) return false;
   const char letter = (*name)[0];
   const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
   if (!isLetter || (*name)[1] != ':' || (name->size() == 3 && (*name)[2] != '\\')) {
-    return std::nullopt;
+    return false;
   }
-  return std::wstring{static_cast<wchar_t>(letter), L':', L'\\'};
+  path += static_cast<wchar_t>(letter);
+  path += L":\\";
+  return true;
 }
 
 // A name that can be a component of a Windows path.
-bool IsComponentName(const std::wstring& name) {
-  return !name.empty() && name != L"." && name != L".." &&
-         name.find_first_of(L"\\/") == std::wstring::npos;
+bool IsComponentName(std::wstring_view name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  for (wchar_t c : name) {
+    if (c == L'\\' || c == L'/') return false;
+  }
+  return true;
 }
 
-// The long name in a file entry extension block at offset; nothing when the
-// block is malformed, an empty string when it holds no long name.
-std::optional<std::wstring> LongNameOfExtension(Bytes item, std::size_t offset) {
+// Where the long name of a file entry extension block at offset lies: its
+// first UTF-16 unit and how many units it has before its terminator (none
+// when the block holds no long name). False when the block is malformed.
+bool LocateLongName(Bytes item, std::size_t offset, std::size_t& nameOffset, std::size_t& units) {
   std::uint16_t size = 0, version = 0;
   ReadU16(item, offset, size);
   ReadU16(item, offset + 2, version);
-  if (size < kExtensionHeaderSize || !Fits(item.size(), offset, size)) return std::nullopt;
+  if (size < kExtensionHeaderSize || !Fits(item.size(), offset, size)) return false;
+  units = 0;
   // Version 3 (Windows XP) was the first with the long name; later versions
   // put more fields before it.
-  if (version < 3) return std::wstring();
-  std::size_t nameOffset = version >= 7 ? 38 : 20;
+  if (version < 3) return true;
+  nameOffset = version >= 7 ? 38 : 20;
   if (version >= 8) nameOffset += 4;
   if (version >= 9) nameOffset += 4;
-  if (nameOffset >= size) return std::nullopt;
-  return ReadUtf16Z(item, offset + nameOffset, offset + size);
+  if (nameOffset >= size) return false;
+  nameOffset += offset;
+  const auto found = Utf16ZUnits(item, nameOffset, offset + size);
+  if (!found) return false;
+  units = *found;
+  return true;
 }
 
-// The long name of a file entry item: the Unicode name in its extension
-// block, else its primary name.
-std::optional<std::wstring> NameOfFileEntry(Bytes item) {
+// Appends the long name of a file entry item to path: the Unicode name in
+// its extension block, else its primary name. False when the item is no
+// file entry, is malformed, or its name cannot be a path component.
+bool AppendNameOfFileEntry(Bytes item, std::wstring& path) {
   const std::uint8_t type = item[2];
-  if ((type & 0xF0) != 0x30) return std::nullopt;
-  std::wstring primary;
+  if ((type & 0xF0) != 0x30) return false;
+  const bool unicodePrimary = (type & kFileEntryUnicode) != 0;
+  std::size_t primaryUnits = 0;
+  std::string_view primaryAnsi;
   std::size_t primaryEnd = 0;
-  if (type & kFileEntryUnicode) {
-    std::size_t units = 0;
-    auto name = ReadUtf16Z(item, kPrimaryNameOffset, item.size(), &units);
-    if (!name) return std::nullopt;
-    primary = std::move(*name);
-    primaryEnd = kPrimaryNameOffset + 2 * (units + 1);
+  if (unicodePrimary) {
+    const auto units = Utf16ZUnits(item, kPrimaryNameOffset, item.size());
+    if (!units) return false;
+    primaryUnits = *units;
+    primaryEnd = kPrimaryNameOffset + 2 * (primaryUnits + 1);
   } else {
     const auto name = ReadAnsiZ(item, kPrimaryNameOffset, item.size());
-    if (!name) return std::nullopt;
-    primary = DecodeWindows1252(*name);
+    if (!name) return false;
+    primaryAnsi = *name;
     primaryEnd = kPrimaryNameOffset + name->size() + 1;
     primaryEnd += primaryEnd % 2;  // the extension blocks start 16-bit aligned
   }
@@ -153,15 +170,21 @@ std::optional<std::wstring> NameOfFileEntry(Bytes item) {
   // The item's last two bytes give the offset of its first extension block.
   std::uint16_t firstExtension = 0;
   std::uint32_t signature = 0;
-  std::wstring name = std::move(primary);
+  std::size_t longNameOffset = 0, longNameUnits = 0;
   if (ReadU16(item, item.size() - 2, firstExtension) && firstExtension >= primaryEnd &&
-      ReadU32(item, firstExtension + 4u, signature) && signature == kFileEntryExtension) {
-    auto longName = LongNameOfExtension(item, firstExtension);
-    if (!longName) return std::nullopt;
-    if (!longName->empty()) name = std::move(*longName);
+      ReadU32(item, firstExtension + 4u, signature) && signature == kFileEntryExtension &&
+      !LocateLongName(item, firstExtension, longNameOffset, longNameUnits)) {
+    return false;
   }
-  if (!IsComponentName(name)) return std::nullopt;
-  return name;
+  const std::size_t start = path.size();
+  if (longNameUnits != 0) {
+    AppendUtf16Text(item, longNameOffset, longNameUnits, path);
+  } else if (unicodePrimary) {
+    AppendUtf16Text(item, kPrimaryNameOffset, primaryUnits, path);
+  } else {
+    AppendWindows1252(primaryAnsi, path);
+  }
+  return IsComponentName(std::wstring_view(path).substr(start));
 }
 
 // NUL-terminated ANSI text at an offset of a structure whose header is
@@ -220,15 +243,16 @@ std::wstring TargetFromIdList(Bytes idList) {
   if (!count || *count < 2) return {};
   std::size_t offset = 0;
   if (!IsMyComputer(NextItem(idList, offset))) return {};
-  auto path = DriveOfVolumeItem(NextItem(idList, offset));
-  if (!path) return {};
+  // The path never has more characters than the list has bytes: every item
+  // adds at most one separator and a character per byte of its name.
+  std::wstring path;
+  path.reserve(idList.size());
+  if (!AppendDriveOfVolumeItem(NextItem(idList, offset), path)) return {};
   for (std::size_t i = 2; i < *count; ++i) {
-    const auto name = NameOfFileEntry(NextItem(idList, offset));
-    if (!name) return {};
-    if (path->back() != L'\\') *path += L'\\';
-    *path += *name;
+    if (path.back() != L'\\') path += L'\\';
+    if (!AppendNameOfFileEntry(NextItem(idList, offset), path)) return {};
   }
-  return *path;
+  return path;
 }
 
 std::wstring TargetFromLinkInfo(Bytes linkInfo) {
@@ -261,11 +285,11 @@ std::wstring TargetFromLinkInfo(Bytes linkInfo) {
   if (!suffix) return {};
 
   if (flags & kVolumeIdAndLocalBasePath) {
-    const auto base = unicode && localBasePathOffsetUnicode != 0
+    auto base = unicode && localBasePathOffsetUnicode != 0
                           ? UnicodeField(info, localBasePathOffsetUnicode, headerSize)
                           : AnsiField(info, localBasePathOffset, headerSize);
     if (!base) return {};
-    if (!base->empty()) return *base + *suffix;
+    if (!base->empty()) return std::move(base->append(*suffix));
   }
   if (flags & kCommonNetworkRelativeLinkAndPathSuffix) {
     auto share = NetworkShare(info, networkLinkOffset, headerSize);

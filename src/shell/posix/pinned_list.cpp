@@ -42,7 +42,7 @@ HRESULT PinFolder(std::string& folder) {
 
 // Windows compares file names without regard to case.
 bool SameFileName(std::string_view a, std::string_view b) {
-  return a == b || SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b));
+  return a == b || SameTextIgnoringCaseNative(a, b);
 }
 
 // "App.lnk", then "App (2).lnk", "App (3).lnk", ...
@@ -71,16 +71,21 @@ unique_fd OpenRegularFile(const std::string& path, int* error) {
   return fd;
 }
 
-// Calls visit(name, path) for every visible entry of the folder; a hidden
+// Calls visit(name, path, folderFd) for every visible entry of the folder
+// (name ends in a NUL; folderFd is the open folder's descriptor); a hidden
 // entry (a name that starts with a dot) is not part of the taskbar.
 template <typename Visit>
 int ForEachEntry(const std::string& folder, Visit visit) {
   DIR* directory = opendir(folder.c_str());
   if (directory == nullptr) return errno;
+  std::string path = folder + "/";
+  const std::size_t prefix = path.size();
   while (dirent* entry = readdir(directory)) {
-    const std::string name = entry->d_name;
+    const std::string_view name = entry->d_name;
     if (name.empty() || name[0] == '.') continue;
-    visit(name, folder + "/" + name);
+    path.resize(prefix);
+    path.append(name);
+    visit(name, path, dirfd(directory));
   }
   closedir(directory);
   return 0;
@@ -97,11 +102,13 @@ struct FolderSurvey {
 // are passed over by their status, without being opened.
 FolderSurvey SurveyFolder(const std::string& folder, int sourceFd, off_t sourceSize) {
   FolderSurvey survey;
-  ForEachEntry(folder, [&](const std::string& name, const std::string& path) {
+  ForEachEntry(folder, [&](std::string_view name, const std::string& path, int folderFd) {
     survey.names.Add(name);
     if (survey.identicalPin) return;
+    // Looked up in the open folder: the same file as the path names, without
+    // walking the path again.
     struct stat status;
-    if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+    if (fstatat(folderFd, name.data(), &status, 0) != 0 || !S_ISREG(status.st_mode) ||
         status.st_size != sourceSize) {
       return;
     }
@@ -186,7 +193,8 @@ HRESULT Unpin(const std::string& source) {
 
   std::vector<std::string> pins;
   std::vector<std::string> sameName;
-  const int listError = ForEachEntry(folder, [&](const std::string& entry, const std::string& path) {
+  const int listError = ForEachEntry(folder, [&](std::string_view entry, const std::string& path,
+                                                 int) {
     int openError;
     unique_fd pinned = OpenRegularFile(path, &openError);
     if (!pinned) return;

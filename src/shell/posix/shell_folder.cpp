@@ -60,15 +60,15 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
       if (errno != 0) return errno;
       break;
     }
-    const std::string name = entry->d_name;
-    if (name == "." || name == ".." || name.find('\\') != std::string::npos) continue;
+    const std::string_view name = entry->d_name;
+    if (name == "." || name == ".." || name.find('\\') != std::string_view::npos) continue;
     if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) continue;
     // A link counts as what it points to; a dangling one as a file. Where
     // the folder listing already tells the kind of entry, no stat is needed.
     bool isFolder = entry->d_type == DT_DIR;
     if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
       struct stat status;
-      isFolder = fstatat(folderFd, name.c_str(), &status, 0) == 0 && S_ISDIR(status.st_mode);
+      isFolder = fstatat(folderFd, entry->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
     }
     if ((isFolder && (flags & SHCONTF_FOLDERS)) || (!isFolder && (flags & SHCONTF_NONFOLDERS))) {
       entries.Add(name, isFolder);
@@ -102,7 +102,7 @@ class EnumIdList final : public IEnumIDList {
     std::fill(rgelt, rgelt + celt, nullptr);
     ULONG fetched = 0;
     for (; fetched < celt && position_ < entries_->size(); ++fetched, ++position_) {
-      rgelt[fetched] = ChildIdList(std::string(entries_->name(position_)), entries_->mark(position_));
+      rgelt[fetched] = ChildIdList(entries_->name(position_), entries_->mark(position_));
       if (rgelt[fetched] == nullptr) {
         // Hand out all of them or none.
         for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(std::exchange(rgelt[i], nullptr));
@@ -218,11 +218,13 @@ class ShellFolder final : public IShellFolder {
     const auto path = PathOf(pidl);
     if (!path) return E_INVALIDARG;
     const bool fullPath = (uFlags & SHGDN_FORPARSING) != 0 && (uFlags & SHGDN_INFOLDER) == 0;
-    const std::wstring text = DecodeNativeText(fullPath || *path == "/" ? *path : BaseName(*path));
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+    std::string_view native = *path;
+    if (!fullPath && native != "/") native.remove_prefix(native.find_last_of('/') + 1);
+    // Decoded straight into the caller's copy, which has room for a
+    // character a byte (never fewer bytes than characters).
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((native.size() + 1) * sizeof(wchar_t)));
     if (copy == nullptr) return E_OUTOFMEMORY;
-    std::copy(text.begin(), text.end(), copy);
-    copy[text.size()] = L'\0';
+    copy[DecodeNativeTextTo(native, copy)] = L'\0';
     pName->uType = STRRET_WSTR;
     pName->pOleStr = copy;
     return S_OK;
@@ -238,10 +240,16 @@ class ShellFolder final : public IShellFolder {
   // The native path of a list relative to this folder; nothing when the list
   // is not one of the stand-in's.
   std::optional<std::string> PathOf(PCUIDLIST_RELATIVE list) const {
-    auto below = NativePathFromIdList(list);
-    if (!below) return std::nullopt;
-    if (*below == "/") return folder_;
-    return folder_ == "/" ? *below : folder_ + *below;
+    std::string path;
+    if (folder_ != "/") {
+      path.reserve(folder_.size() + 64);
+      path = folder_;
+    }
+    const std::size_t base = path.size();
+    if (!AppendIdListPath(list, path)) return std::nullopt;
+    // The empty list is this folder itself.
+    if (path.size() == base) return folder_;
+    return path;
   }
 
   std::string folder_;
@@ -295,9 +303,11 @@ HRESULT StrRetToBufW(STRRET* pstr, PCUITEMID_CHILD pidl, LPWSTR pszBuf, UINT cch
   pszBuf[0] = L'\0';
 
   std::optional<std::wstring> text;
+  std::wstring_view view;
   switch (pstr->uType) {
     case STRRET_WSTR:
-      if (owned) text = std::wstring(owned.get());
+      if (!owned) return E_INVALIDARG;
+      view = owned.get();
       break;
     case STRRET_CSTR: {
       const auto* end = static_cast<const char*>(std::memchr(pstr->cStr, '\0', MAX_PATH));
@@ -311,8 +321,11 @@ HRESULT StrRetToBufW(STRRET* pstr, PCUITEMID_CHILD pidl, LPWSTR pszBuf, UINT cch
     default:
       return E_FAIL;
   }
-  if (!text) return E_INVALIDARG;
-  const std::wstring_view fitting = corvane::posix::Utf16Prefix(*text, cchBuf - 1);
+  if (pstr->uType != STRRET_WSTR) {
+    if (!text) return E_INVALIDARG;
+    view = *text;
+  }
+  const std::wstring_view fitting = corvane::posix::Utf16Prefix(view, cchBuf - 1);
   fitting.copy(pszBuf, fitting.size());
   pszBuf[fitting.size()] = L'\0';
   return S_OK;

@@ -11,6 +11,10 @@ namespace corvane::posix {
 // U+DC80..U+DCFF (its value plus 0xDC00), so no byte is lost.
 std::wstring DecodeNativeText(std::string_view bytes);
 
+// DecodeNativeText into out[0..], which must have room for bytes.size()
+// characters (never more are needed); returns how many it wrote.
+std::size_t DecodeNativeTextTo(std::string_view bytes, wchar_t* out);
+
 // The inverse of DecodeNativeText: U+DC80..U+DCFF become their original
 // byte again, every other character its UTF-8 form.
 std::string EncodeNativeText(std::wstring_view text);
@@ -31,12 +35,26 @@ std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units);
 // U+0090 and U+009D, as Windows decodes them.
 std::wstring DecodeWindows1252(std::string_view bytes);
 
+// DecodeWindows1252, appending the text to what `text` holds.
+void AppendWindows1252(std::string_view bytes, std::wstring& text);
+
+// UpperCaseChar for characters beyond ASCII.
+wchar_t UpperCaseNonAscii(wchar_t c);
+
 // The character in upper case by Unicode's simple case mapping, the way
 // Windows compares file names without regard to case.
-wchar_t UpperCaseChar(wchar_t c);
+inline wchar_t UpperCaseChar(wchar_t c) {
+  // ASCII maps the same in every locale.
+  if (c >= 0 && c < 0x80) return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
+  return UpperCaseNonAscii(c);
+}
 
 // Whether two names are equal without regard to case, character by character.
 bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b);
+
+// SameTextIgnoringCase of two native names as DecodeNativeText decodes them,
+// decoding as it goes instead of into new strings.
+bool SameTextIgnoringCaseNative(std::string_view a, std::string_view b);
 
 // Orders names as NTFS lists a folder: by their upper-case form, then (for
 // names that differ only in case) by the text itself.
