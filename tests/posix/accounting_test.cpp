@@ -3,6 +3,9 @@
 // corrupting memory.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <map>
+#include <random>
 #include <string>
 
 #include "shell/owners.h"
@@ -47,6 +50,54 @@ TEST_F(AccountingTest, ReadingALinkGivesEverythingBack) {
     ASSERT_EQ(store->GetValue(PKEY_AppUserModel_ID, value.put()), S_OK);
     EXPECT_EQ(LiveCount(Resource::ComObject), 1u);
     EXPECT_EQ(LiveCount(Resource::TaskMemory), 1u) << "the identifier's text";
+  }
+  EXPECT_TRUE(NothingLive());
+}
+
+// Many resources entered and struck off in random order, as the account
+// must keep them: exactly those live that were entered and not yet given
+// back, whatever the order, with reference counts kept per address.
+TEST_F(AccountingTest, KeepsExactlyWhatIsLiveThroughAnyOrderOfGivingBack) {
+  using corvane::posix::Acquired;
+  using corvane::posix::IsLive;
+  using corvane::posix::Released;
+  std::mt19937 random(5);
+  std::map<std::uintptr_t, unsigned long> live;  // address -> references
+  const auto address = [](std::uintptr_t a) { return reinterpret_cast<const void*>(a); };
+  for (int step = 0; step < 20000; ++step) {
+    // Addresses close together, as an allocator hands them out.
+    const std::uintptr_t a = 0x10000 + 16 * (random() % 300);
+    const auto found = live.find(a);
+    if (found == live.end()) {
+      Acquired(Resource::ComObject, address(a));
+      live[a] = 1;
+    } else if (random() % 3 == 0) {
+      EXPECT_EQ(corvane::posix::AddReference(address(a)), ++found->second);
+    } else {
+      EXPECT_EQ(corvane::posix::ReleaseReference(address(a)), --found->second);
+      if (found->second == 0) live.erase(found);
+    }
+    if (step % 97 == 0) {
+      ASSERT_EQ(LiveCount(Resource::ComObject), live.size()) << "step " << step;
+      for (std::uintptr_t b = 0x10000; b < 0x10000 + 16 * 300; b += 16) {
+        ASSERT_EQ(IsLive(Resource::ComObject, address(b)), live.count(b) != 0) << "step " << step;
+      }
+    }
+  }
+  for (const auto& [a, references] : live) {
+    for (unsigned long left = references; left > 0; --left) {
+      corvane::posix::ReleaseReference(address(a));
+    }
+  }
+  EXPECT_TRUE(NothingLive());
+  // Entered and struck off one at a time, in the order entered.
+  for (std::uintptr_t a = 0x20000; a < 0x20000 + 16 * 1000; a += 16) {
+    Acquired(Resource::FileSearch, address(a));
+  }
+  EXPECT_EQ(LiveCount(Resource::FileSearch), 1000u);
+  for (std::uintptr_t a = 0x20000; a < 0x20000 + 16 * 1000; a += 16) {
+    Released(Resource::FileSearch, address(a));
+    ASSERT_FALSE(IsLive(Resource::FileSearch, address(a)));
   }
   EXPECT_TRUE(NothingLive());
 }
