@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "support/output.h"
@@ -99,11 +100,17 @@ class CorvTest : public ::testing::Test {
   // The stand-in checks that the run gives back every object, block, string
   // and search it was handed: anything left live ends the run with status 70.
   ProcessResult RunWith(ProcessOptions options, const std::vector<std::string>& arguments) {
+    return RunBehind(WrapperWords(), std::move(options), arguments);
+  }
+
+  // As RunWith, with corv run by the given command words instead of those
+  // of CORV_WRAPPER (none: corv itself).
+  ProcessResult RunBehind(std::vector<std::string> command, ProcessOptions options,
+                          const std::vector<std::string>& arguments) {
     options.environment.try_emplace("APPDATA", appData_.path());
     options.environment.try_emplace("CORVANE_RESOURCE_CHECK", "1");
     if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
     if (!options.user) options.user = user_;
-    std::vector<std::string> command = WrapperWords();
     const std::string program =
         !program_.empty() ? program_ : command.empty() ? CORV_BINARY : WrappedProgram();
     if (command.empty()) return RunProcess(program, arguments, options);

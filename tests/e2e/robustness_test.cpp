@@ -73,6 +73,11 @@ class Background {
 
 class E2eRobustness : public CorvTest {
  protected:
+  // Runs corv with a limit on the size of the files it writes.
+  ProcessResult RunLimited(const std::vector<std::string>& arguments) {
+    return RunBehind({"/bin/sh", "-c", "ulimit -f 1 && exec \"$0\" \"$@\""}, {}, arguments);
+  }
+
   std::vector<int> RunTogether(const std::vector<std::vector<std::string>>& commands) {
     std::vector<Background> runs;
     runs.reserve(commands.size());
@@ -184,22 +189,11 @@ TEST_F(E2eRobustness, KilledPinLeavesAWholePinOrNone) {
   }
 }
 
-// Runs corv with a limit on the size of the files it writes.
-ProcessResult RunLimited(const std::string& workFolder, const std::string& appData,
-                         const std::vector<std::string>& arguments) {
-  std::vector<std::string> shell{"-c", "ulimit -f 1 && exec \"$0\" \"$@\"", CORV_BINARY};
-  shell.insert(shell.end(), arguments.begin(), arguments.end());
-  ProcessOptions options;
-  options.environment["APPDATA"] = appData;
-  options.environment["CORVANE_RESOURCE_CHECK"] = "1";
-  options.workingDirectory = workFolder;
-  return RunProcess("/bin/sh", shell, options);
-}
 
 TEST_F(E2eRobustness, FileSizeLimitFailsTheSaveAndKeepsTheOriginal) {
   // Minecraft.lnk is larger than the limit of 512 or 1,024 bytes.
   const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
-  const ProcessResult result = RunLimited(WorkPath(""), AppData(), {shortcut, "s", "Too.Large"});
+  const ProcessResult result = RunLimited({shortcut, "s", "Too.Large"});
   EXPECT_EQ(result.exitStatus, kSetAppIdFailedStatus);
   EXPECT_EQ(result.err,
             "Failed to save shortcut file. HRESULT: 0x80070070\r\n" + std::string(kSetAppIdFailed));
@@ -211,7 +205,7 @@ TEST_F(E2eRobustness, FileSizeLimitFailsThePinAndLeavesNoPartOfIt) {
   const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
   ASSERT_TRUE(Pinned(Run(shortcut, "p")));
   ASSERT_TRUE(Unpinned(Run(shortcut, "u")));
-  const ProcessResult result = RunLimited(WorkPath(""), AppData(), {shortcut, "p"});
+  const ProcessResult result = RunLimited({shortcut, "p"});
   EXPECT_TRUE(Produced(result, kPinningNewIcon, kModifyFailed, kModifyFailedStatus));
   EXPECT_TRUE(Pins().empty());
 }
