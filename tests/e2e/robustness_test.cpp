@@ -189,7 +189,6 @@ TEST_F(E2eRobustness, KilledPinLeavesAWholePinOrNone) {
   }
 }
 
-
 TEST_F(E2eRobustness, FileSizeLimitFailsTheSaveAndKeepsTheOriginal) {
   // Minecraft.lnk is larger than the limit of 512 or 1,024 bytes.
   const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
