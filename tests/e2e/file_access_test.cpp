@@ -100,16 +100,20 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
   std::vector<Access> accesses;
   std::istringstream lines(log);
   for (std::string line; std::getline(lines, line);) {
-    const std::size_t space = line.find(' ');
+    // strace pads the process number to five places: "12    openat(",
+    // "123456 openat(".
+    std::size_t start = line.find_first_not_of("0123456789");
+    if (start == std::string::npos) continue;
+    start = line.find_first_not_of(' ', start);
     const std::size_t open = line.find('(');
     const std::size_t close = line.rfind(") = ");
-    if (space == std::string::npos || open == std::string::npos || close == std::string::npos ||
-        open < space) {
+    if (start == std::string::npos || open == std::string::npos || close == std::string::npos ||
+        open <= start || line.find(' ', start) < open) {
       continue;  // exits, signals, resumed calls
     }
     Access access;
     access.line = line;
-    access.call = line.substr(space + 1, open - space - 1);
+    access.call = line.substr(start, open - start);
     if (access.call == "execve" || access.call == "getcwd") continue;
     const std::vector<std::string> arguments =
         SplitArguments(line.substr(open + 1, close - open - 1));
@@ -315,11 +319,12 @@ TEST_F(E2eFileAccess, AppIdCommandsTouchOnlyTheShortcut) {
 // The checker itself: an access outside the rules is caught.
 TEST(E2eFileAccessRules, TraceLinesAreReadAsTheAccessesTheyAre) {
   const std::string log =
-      "12 openat(AT_FDCWD</w>, \"a/../b.lnk\", O_RDONLY|O_CLOEXEC) = 3</w/b.lnk>\n"
-      "12 renameat2(AT_FDCWD</w>, \"/p/.corv-x\", AT_FDCWD</w>, \"/p/B, c.lnk\", "
+      "12    openat(AT_FDCWD</w>, \"a/../b.lnk\", O_RDONLY|O_CLOEXEC) = 3</w/b.lnk>\n"
+      "123456 renameat2(AT_FDCWD</w>, \"/p/.corv-x\", AT_FDCWD</w>, \"/p/B, c.lnk\", "
       "RENAME_NOREPLACE) = 0\n"
-      "12 newfstatat(3</w/b.lnk>, \"\", {st_mode=S_IFREG|0444, ...}, AT_EMPTY_PATH) = 0\n"
-      "12 mkdir(\"q\", 0777) = -1 EEXIST (File exists)\n"
+      "1234  newfstatat(3</w/b.lnk>, \"\", {st_mode=S_IFREG|0444, ...}, AT_EMPTY_PATH) = 0\n"
+      "1234  <... mkdir resumed>, 0777) = 0\n"
+      "12345 mkdir(\"q\", 0777) = -1 EEXIST (File exists)\n"
       "12 inotify_add_watch(3, \"/x\", IN_ALL_EVENTS) = 1\n"
       "12 +++ exited with 0 +++\n";
   const std::vector<Access> accesses = ParseTrace(log, "/w");
