@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <map>
 #include <string>
@@ -19,13 +18,10 @@
 namespace {
 
 using corvane::posix::DecodeNativeText;
+using corvane::testing::RealPath;
+using corvane::testing::ScopedWorkingFolder;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
-
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
-}
 
 // Everything a search reports, by name, in the order reported.
 struct Found {
@@ -57,9 +53,6 @@ using NameList = std::vector<std::wstring>;
 class PosixFindFiles : public ::testing::Test {
  protected:
   void SetUp() override {
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    savedCwd_ = cwd;
     root_ = RealPath(folder_.path());
     ASSERT_FALSE(root_.empty());
     for (const char* name : {"App.lnk", "other.LNK", "notes.txt", "readme", "a.lnk.bak",
@@ -68,13 +61,12 @@ class PosixFindFiles : public ::testing::Test {
     }
     ASSERT_EQ(mkdir((root_ + "/Folder.lnk").c_str(), 0755), 0);
   }
-  void TearDown() override { ASSERT_EQ(chdir(savedCwd_.c_str()), 0); }
 
   std::wstring Pattern(const std::wstring& mask) const { return DecodeNativeText(root_) + L"\\" + mask; }
 
+  ScopedWorkingFolder workingFolder_;
   TemporaryFolder folder_;
   std::string root_;
-  std::string savedCwd_;
 };
 
 TEST_F(PosixFindFiles, ExtensionPatternMatchesEveryKindOfEntryWithoutRegardToCase) {

@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -20,14 +19,10 @@ namespace {
 using corvane::unique_idlist;
 using corvane::posix::DecodeNativeText;
 using corvane::posix::NativePathFromIdList;
+using corvane::testing::RealPath;
+using corvane::testing::ScopedWorkingFolder;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
-
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved) == nullptr) return {};
-  return resolved;
-}
 
 // What the list for path names, or nothing when there is no list.
 std::optional<std::string> ListedPath(const std::wstring& path) {
@@ -44,24 +39,20 @@ std::optional<std::string> ListedPath(const std::wstring& path) {
 class PosixItemIdList : public ::testing::Test {
  protected:
   void SetUp() override {
-    char cwd[PATH_MAX];
-    ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
-    savedCwd_ = cwd;
     root_ = RealPath(folder_.path());
     ASSERT_FALSE(root_.empty());
     ASSERT_EQ(mkdir((root_ + "/sub").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((root_ + "/sub/inner").c_str(), 0755), 0);
     WriteFileBytes(root_ + "/sub/App.lnk", "shortcut");
   }
-  void TearDown() override { ASSERT_EQ(chdir(savedCwd_.c_str()), 0); }
 
   void EnterFolder(const std::string& relative) { ASSERT_EQ(chdir((root_ + relative).c_str()), 0); }
   // The root as a Windows-style wide path.
   std::wstring WideRoot() const { return DecodeNativeText(root_); }
 
+  ScopedWorkingFolder workingFolder_;
   TemporaryFolder folder_;
   std::string root_;
-  std::string savedCwd_;
 };
 
 TEST_F(PosixItemIdList, AbsolutePathToFileNamesThatFile) {

@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -29,16 +28,12 @@ using corvane::unique_idlist;
 using corvane::posix::DecodeNativeText;
 using corvane::posix::NativePath;
 using corvane::posix::NativePathFromIdList;
+using corvane::testing::RealPath;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
 constexpr HRESULT kFileNotFound = HResultFromBits(0x80070002);
 constexpr DWORD kFilesAndFolders = SHCONTF_FOLDERS | SHCONTF_NONFOLDERS;
-
-std::string RealPath(const std::string& path) {
-  char resolved[PATH_MAX];
-  return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : std::string();
-}
 
 // The text of a STRRET, through StrRetToBufW and a MAX_PATH buffer.
 std::optional<std::wstring> ReadStrRet(STRRET& name, PCUITEMID_CHILD item) {

@@ -1,5 +1,7 @@
 #include "support/process.h"
 
+#include <gtest/gtest.h>
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
@@ -9,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -137,6 +140,27 @@ ScopedVariable::~ScopedVariable() {
   } else {
     unsetenv(name_);
   }
+}
+
+ScopedWorkingFolder::ScopedWorkingFolder() {
+  char cwd[PATH_MAX];
+  if (getcwd(cwd, sizeof cwd) == nullptr) {
+    ADD_FAILURE() << "getcwd failed";
+    return;
+  }
+  saved_ = cwd;
+}
+
+ScopedWorkingFolder::~ScopedWorkingFolder() {
+  if (!saved_.empty() && chdir(saved_.c_str()) != 0) {
+    ADD_FAILURE() << "could not return to " << saved_;
+  }
+}
+
+std::string RealPath(const std::string& path) {
+  char resolved[PATH_MAX];
+  if (realpath(path.c_str(), resolved) == nullptr) return {};
+  return resolved;
 }
 
 std::string WithCrLf(const std::string& text) {

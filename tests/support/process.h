@@ -67,6 +67,21 @@ class ScopedVariable {
   std::optional<std::string> saved_;
 };
 
+// The working directory at construction, put back on destruction.
+class ScopedWorkingFolder {
+ public:
+  ScopedWorkingFolder();
+  ScopedWorkingFolder(const ScopedWorkingFolder&) = delete;
+  ScopedWorkingFolder& operator=(const ScopedWorkingFolder&) = delete;
+  ~ScopedWorkingFolder();
+
+ private:
+  std::string saved_;
+};
+
+// The path with every symbolic link resolved; empty when it does not exist.
+std::string RealPath(const std::string& path);
+
 // Text with every "\n" turned into "\r\n", as the console writes it.
 std::string WithCrLf(const std::string& text);
 
