@@ -216,6 +216,21 @@ TEST_F(PosixFindFiles, EntryRemovedDuringTheSearchIsPassedOver) {
   EXPECT_TRUE(FindClose(search));
 }
 
+// NTFS keeps a folder by the upper-case form of each name (so "_" comes
+// after every letter, and "\u00e9" after "_"), names equal but for case by
+// their own text.
+TEST_F(PosixFindFiles, EntriesComeInTheOrderNtfsKeeps) {
+  const std::string sorted = root_ + "/sorted";
+  ASSERT_EQ(mkdir(sorted.c_str(), 0755), 0);
+  for (const char* name : {"b.lnk", "_u.lnk", "Z.lnk", "caf\xc3\xa9.lnk", "a.lnk", "B.lnk",
+                           "\xc3\xa9t\xc3\xa9.lnk", "C.lnk", "cafe.lnk"}) {
+    WriteFileBytes(sorted + "/" + name, "x");
+  }
+  EXPECT_EQ(Search(DecodeNativeText(sorted) + L"\\*.lnk").names,
+            (NameList{L"a.lnk", L"B.lnk", L"b.lnk", L"C.lnk", L"cafe.lnk", L"caf\u00E9.lnk",
+                      L"Z.lnk", L"_u.lnk", L"\u00E9t\u00E9.lnk"}));
+}
+
 TEST_F(PosixFindFiles, ManyEntriesComeBackOnceEachInOrder) {
   const std::string many = root_ + "/many";
   ASSERT_EQ(mkdir(many.c_str(), 0755), 0);

@@ -81,6 +81,31 @@ std::vector<std::uint8_t> LinkWithStrings(bool unicode, const std::vector<std::u
   return bytes;
 }
 
+// A link with only a header, a LinkInfo (a header of 0x1C bytes, then
+// "C:\\" and its NUL, 0x20 bytes in all) with the given offsets, and the
+// terminal block.
+std::vector<std::uint8_t> LinkWithLinkInfo(std::uint32_t localBasePath, std::uint32_t pathSuffix) {
+  std::vector<std::uint8_t> bytes;
+  AppendU32(bytes, 0x4C);
+  AppendGuid(bytes, kLinkClassId);
+  AppendU32(bytes, 0x02);  // HasLinkInfo
+  bytes.resize(0x4C, 0);
+  for (std::uint32_t field : {0x20u, 0x1Cu, 0x01u, 0x1Cu, localBasePath, 0u, pathSuffix}) {
+    AppendU32(bytes, field);
+  }
+  for (char c : {'C', ':', '\\', '\0'}) bytes.push_back(static_cast<std::uint8_t>(c));
+  AppendU32(bytes, 0);
+  return bytes;
+}
+
+TEST(LinkInfoOffsets, EachOffsetPointsPastTheHeaderAndInsideTheStructure) {
+  LinkFile link;
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x1F), link), S_OK);
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x20, 0x1F), link), kCorrupt);  // at its end
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x20), link), kCorrupt);
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1B, 0x1F), link), kCorrupt);  // in its header
+}
+
 class LinkFileTest : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_GE(CoInitialize(nullptr), 0); }

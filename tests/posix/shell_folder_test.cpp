@@ -115,6 +115,19 @@ TEST_F(PosixShellFolder, WalkGivesFilesAndFoldersButNoHiddenOnes) {
                                        Wide("/sub")}));
 }
 
+// The order NTFS keeps: by upper-case form, ties by the text itself.
+TEST_F(PosixShellFolder, WalkGivesTheOrderNtfsKeeps) {
+  for (const char* name : {"Z", "_u", "B", "\xc3\xa9t\xc3\xa9", "A"}) {
+    WriteFileBytes(root_ + "/sub/" + name, "x");
+  }
+  const auto folder = Bind(Wide("/sub"));
+  ASSERT_TRUE(folder);
+  EXPECT_EQ(Walk(folder.get(), kFilesAndFolders),
+            (std::vector<std::wstring>{Wide("/sub/A"), Wide("/sub/B"), Wide("/sub/inner.lnk"),
+                                       Wide("/sub/Z"), Wide("/sub/_u"),
+                                       Wide("/sub/\xc3\xa9t\xc3\xa9")}));
+}
+
 TEST_F(PosixShellFolder, FlagsChooseFoldersFilesAndHiddenEntries) {
   const auto folder = Bind(Wide());
   ASSERT_TRUE(folder);
