@@ -233,6 +233,9 @@ TEST_F(E2eCheckedPinSampleTargets, VWithNothingPinnedShowsEachTargetThenPins) {
     const std::string name = sample + ".lnk";
     const std::string shortcut = CopySample(sample, name);
 
+    // The one sample whose property store runs past its end: the link object
+    // refuses it, so the pin that goes ahead after the searches fails.
+    const bool refused = sample == "extra_data";
     ExpectedStdout out;
     if (target) {
       out.Wide({u"Searching match for ", *target})
@@ -244,6 +247,11 @@ TEST_F(E2eCheckedPinSampleTargets, VWithNothingPinnedShowsEachTargetThenPins) {
     out.Narrow(kPinningNewIcon.substr(0, kPinningNewIcon.size() - 2));
 
     const ProcessResult result = Run(shortcut, "v");
+    if (refused) {
+      EXPECT_TRUE(Produced(result, out.bytes(), kModifyFailed, kModifyFailedStatus));
+      EXPECT_TRUE(Pins().empty());
+      continue;
+    }
     EXPECT_TRUE(Produced(result, out.bytes(), "", 0));
     EXPECT_EQ(Pins(), std::vector<std::string>{name});
     EXPECT_EQ(PinBytes(name), SampleBytes(sample));
@@ -395,22 +403,25 @@ TEST_F(E2eCheckedPin, FolderNamedLikeAShortcutIsAFileSearchCandidate) {
   EXPECT_TRUE(std::filesystem::is_directory(PinFolder() + "/x.lnk"));
 }
 
-TEST_F(E2eCheckedPin, UnreadableGivenShortcutSkipsBothSearchesAndPins) {
+// The pin goes ahead after both searches, and the pinned list refuses a
+// file that is no shortcut.
+TEST_F(E2eCheckedPin, UnreadableGivenShortcutSkipsBothSearchesAndIsNotPinned) {
   PlacePin("Cmd.lnk", SampleBytes("sample13"));
   const std::string garbage = "not a shortcut \x01\x02\xff at all";
   const std::string shortcut = WriteWorkFile("Bad.lnk", garbage);
 
   EXPECT_TRUE(Produced(
       Run(shortcut, "v"),
-      CouldNotOpen(shortcut) + CouldNotOpen(shortcut) + std::string(kPinningNewIcon), "", 0));
-  EXPECT_EQ(Pins(), (std::vector<std::string>{"Bad.lnk", "Cmd.lnk"}));
-  EXPECT_EQ(PinBytes("Bad.lnk"), garbage);
+      CouldNotOpen(shortcut) + CouldNotOpen(shortcut) + std::string(kPinningNewIcon),
+      kModifyFailed, kModifyFailedStatus));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
 
   // Given as typed, relative to the working directory.
   EXPECT_TRUE(Produced(
       Run("Bad.lnk", "v"),
-      CouldNotOpen("Bad.lnk") + CouldNotOpen("Bad.lnk") + std::string(kPinningNewIcon), "", 0));
-  EXPECT_EQ(Pins(), (std::vector<std::string>{"Bad.lnk", "Cmd.lnk"}));
+      CouldNotOpen("Bad.lnk") + CouldNotOpen("Bad.lnk") + std::string(kPinningNewIcon),
+      kModifyFailed, kModifyFailedStatus));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
 }
 
 TEST_F(E2eCheckedPin, MissingGivenShortcutFailsToGetAnItem) {

@@ -46,6 +46,19 @@ std::string CorvTest::WriteWorkFile(const std::string& relative, const std::stri
   return path;
 }
 
+std::string CorvTest::WriteLargeShortcut(const std::string& relative, std::uint64_t size) {
+  // Example.lnk up to its terminal block, then the block's size and kind;
+  // the zeros after them end with the four of a new terminal block.
+  std::string bytes = example_.substr(0, example_.size() - 4);
+  const auto blockSize = static_cast<std::uint32_t>(size - bytes.size() - 4);
+  for (const std::uint32_t value : {blockSize, std::uint32_t{0xA0000077}}) {
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+  }
+  const std::string path = WriteWorkFile(relative, bytes);
+  std::filesystem::resize_file(path, size);
+  return path;
+}
+
 void CorvTest::RunAsOrdinaryUser() {
   if (geteuid() != 0) return;
   constexpr unsigned kNobody = 65534;

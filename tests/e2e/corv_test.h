@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -138,6 +139,11 @@ class CorvTest : public ::testing::Test {
   // Writes bytes to a path relative to the work folder (folders included)
   // and gives back the absolute path.
   std::string WriteWorkFile(const std::string& relative, const std::string& bytes);
+
+  // Writes Example.lnk grown to size bytes (at least 100, below 4 GiB) by
+  // one extra data block of a kind no reader knows, holding zeros; the
+  // zeros are left to the file system as a hole. Gives back the path.
+  std::string WriteLargeShortcut(const std::string& relative, std::uint64_t size);
 
   // From here on runs corv as an ordinary user when the tests run as root,
   // so that file and folder permissions bind it as they bind any user: both

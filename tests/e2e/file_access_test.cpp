@@ -8,6 +8,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "e2e/corv_test.h"
@@ -24,6 +25,9 @@ struct Access {
   bool writes = false;
   bool directoryOpen = false;
   bool metadataOnly = false;
+  // Writes a file with no name yet (O_TMPFILE, or a descriptor strace
+  // shows as "(deleted)"): its path is the folder it is in.
+  bool unnamed = false;
 };
 
 // Splits "a, {b, c}, "d, e"" at the commas that separate arguments.
@@ -61,8 +65,11 @@ std::string Unquote(const std::string& argument) {
   return argument.substr(1, argument.size() - 2);
 }
 
-// The folder a descriptor argument such as 3</a/b> or AT_FDCWD</a> names.
-std::string Descriptor(const std::string& argument) {
+// The file a descriptor argument such as 3</a/b> or AT_FDCWD</a> names. A
+// file with no name is shown as "3</a/#123>(deleted)".
+std::string Descriptor(std::string argument) {
+  constexpr std::string_view kDeleted = "(deleted)";
+  if (argument.ends_with(kDeleted)) argument.resize(argument.size() - kDeleted.size());
   const std::size_t open = argument.find('<');
   if (open == std::string::npos || argument.back() != '>') return "";
   return argument.substr(open + 1, argument.size() - open - 2);
@@ -84,14 +91,17 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
   // Calls whose path is their first argument, and those that take a folder
   // descriptor and a path (the *at calls).
   static const std::set<std::string> kPathFirst{
-      "open",  "creat", "stat",   "lstat",    "access", "readlink", "unlink", "rmdir", "mkdir",
-      "chmod", "chown", "lchown", "truncate", "utime",  "utimes",   "statfs", "chdir"};
+      "open",     "creat",  "stat",     "lstat",     "access",   "readlink",
+      "unlink",   "rmdir",  "mkdir",    "chmod",     "chown",    "lchown",
+      "truncate", "utime",  "utimes",   "statfs",    "chdir",    "listxattr",
+      "getxattr", "llistxattr", "lgetxattr"};
   static const std::set<std::string> kAt{"openat",     "newfstatat", "statx",     "faccessat",
                                          "faccessat2", "readlinkat", "unlinkat",  "mkdirat",
                                          "fchmodat",   "fchownat",   "utimensat", "openat2"};
-  static const std::set<std::string> kMetadata{"stat",      "lstat",      "access",
-                                               "readlink",  "newfstatat", "statx",
-                                               "faccessat", "faccessat2", "readlinkat"};
+  static const std::set<std::string> kMetadata{
+      "stat",       "lstat",     "access",     "readlink",  "newfstatat", "statx",
+      "faccessat",  "faccessat2", "readlinkat", "listxattr", "getxattr",   "llistxattr",
+      "lgetxattr"};
   static const std::set<std::string> kModifying{
       "creat",    "unlink",   "rmdir",     "mkdir",    "chmod",    "chown",
       "lchown",   "truncate", "utime",     "utimes",   "unlinkat", "mkdirat",
@@ -126,12 +136,15 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
       access.paths.push_back(Resolve(workingFolder, Unquote(arguments[0])));
     } else if (kAt.count(access.call) != 0) {
       at(0, 1);
+      access.unnamed = arguments[0].ends_with("(deleted)");
     } else if (access.call == "rename" || access.call == "link") {
       access.paths.push_back(Resolve(workingFolder, Unquote(arguments[0])));
       access.paths.push_back(Resolve(workingFolder, Unquote(arguments[1])));
     } else if (access.call == "renameat" || access.call == "renameat2" || access.call == "linkat") {
       at(0, 1);
       at(2, 3);
+      // Linking a descriptor (AT_EMPTY_PATH) gives a file with no name one.
+      access.unnamed = access.call == "linkat" && arguments[0].ends_with("(deleted)");
     } else if (access.call == "symlink") {
       access.paths.push_back(Resolve(workingFolder, Unquote(arguments[1])));
     } else if (access.call == "symlinkat") {
@@ -148,6 +161,11 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
                       flags.find("O_CREAT") != std::string::npos ||
                       flags.find("O_TRUNC") != std::string::npos;
       access.directoryOpen = flags.find("O_DIRECTORY") != std::string::npos;
+      access.unnamed = flags.find("O_TMPFILE") != std::string::npos;
+    }
+    // A file with no name is known by the folder it is in.
+    if (access.unnamed && access.call != "openat") {
+      access.paths.front() = Normal(std::filesystem::path(access.paths.front()).parent_path());
     }
     accesses.push_back(access);
   }
@@ -214,6 +232,14 @@ class E2eFileAccess : public CorvTest {
   }
 
   static bool Permitted(const Access& access, const std::string& path, const Allowed& allowed) {
+    // A file with no name yet, in a folder where one may be written.
+    if (access.unnamed && path == access.paths.front()) {
+      for (const std::string& folder : allowed.writable) {
+        if (path == folder) return true;
+      }
+      return !allowed.savedFile.empty() &&
+             path == std::filesystem::path(allowed.savedFile).parent_path().string();
+    }
     if (access.writes) {
       for (const std::string& folder : allowed.writable) {
         if (IsWithin(path, folder)) return true;
@@ -323,21 +349,28 @@ TEST(E2eFileAccessRules, TraceLinesAreReadAsTheAccessesTheyAre) {
       "123456 renameat2(AT_FDCWD</w>, \"/p/.corv-x\", AT_FDCWD</w>, \"/p/B, c.lnk\", "
       "RENAME_NOREPLACE) = 0\n"
       "1234  newfstatat(3</w/b.lnk>, \"\", {st_mode=S_IFREG|0444, ...}, AT_EMPTY_PATH) = 0\n"
+      "12 openat(AT_FDCWD</w>, \"/p\", O_RDWR|O_CLOEXEC|O_TMPFILE, 0644) = 4</p/#17>(deleted)\n"
+      "12 linkat(4</p/#17>(deleted), \"\", AT_FDCWD</w>, \"/p/B.lnk\", AT_EMPTY_PATH) = 0\n"
       "1234  <... mkdir resumed>, 0777) = 0\n"
       "12345 mkdir(\"q\", 0777) = -1 EEXIST (File exists)\n"
       "12 inotify_add_watch(3, \"/x\", IN_ALL_EVENTS) = 1\n"
       "12 +++ exited with 0 +++\n";
   const std::vector<Access> accesses = ParseTrace(log, "/w");
-  ASSERT_EQ(accesses.size(), 5u);
+  ASSERT_EQ(accesses.size(), 7u);
   EXPECT_EQ(accesses[0].paths, std::vector<std::string>{"/w/b.lnk"});
   EXPECT_FALSE(accesses[0].writes);
   EXPECT_EQ(accesses[1].paths, (std::vector<std::string>{"/p/.corv-x", "/p/B, c.lnk"}));
   EXPECT_TRUE(accesses[1].writes);
   EXPECT_EQ(accesses[2].paths, std::vector<std::string>{"/w/b.lnk"});
   EXPECT_TRUE(accesses[2].metadataOnly);
-  EXPECT_EQ(accesses[3].paths, std::vector<std::string>{"/w/q"});
-  EXPECT_TRUE(accesses[3].writes);
-  EXPECT_TRUE(accesses[4].paths.empty());
+  for (const Access& unnamed : {accesses[3], accesses[4]}) {
+    EXPECT_TRUE(unnamed.writes && unnamed.unnamed) << unnamed.line;
+    EXPECT_EQ(unnamed.paths.front(), "/p");
+  }
+  EXPECT_EQ(accesses[4].paths.back(), "/p/B.lnk");
+  EXPECT_EQ(accesses[5].paths, std::vector<std::string>{"/w/q"});
+  EXPECT_TRUE(accesses[5].writes);
+  EXPECT_TRUE(accesses[6].paths.empty());
 }
 
 }  // namespace

@@ -31,6 +31,8 @@ using corvane::testing::WriteFileBytes;
 
 constexpr HRESULT kNotFound = HResultFromBits(0x80070490);
 constexpr HRESULT kInvalidArgument = HResultFromBits(0x80070057);
+constexpr HRESULT kCorrupt = HResultFromBits(0x80070570);
+constexpr HRESULT kFileTooLarge = HResultFromBits(0x800700DF);
 
 // Real shortcut files from the field; read-only.
 std::string SamplesFolder() { return CORVANE_SAMPLES_DIR; }
@@ -175,15 +177,15 @@ TEST_F(PosixPinnedListPin, SameNameWithOtherBytesGetsTheNextNumber) {
 }
 
 TEST_F(PosixPinnedListPin, FilesOfEqualSizeDifferingInTheirLastBytesAreDifferent) {
-  // These two samples have the same length and differ only near their end.
-  const std::string first = Shortcut("a/App.lnk", Sample("sample.lnk"));
-  const std::string second = Shortcut("b/App.lnk", Sample("extra_data.lnk"));
-  ASSERT_EQ(Sample("sample.lnk").size(), Sample("extra_data.lnk").size());
+  // The same length, differing only in their last byte (past the terminal
+  // block, where no reader of the link looks).
+  const std::string first = Shortcut("a/App.lnk", Sample("sample.lnk") + "tail-a");
+  const std::string second = Shortcut("b/App.lnk", Sample("sample.lnk") + "tail-b");
 
   EXPECT_EQ(Pin(first), S_OK);
   EXPECT_EQ(Pin(second), S_OK);
   EXPECT_EQ(PinnedNames(), (std::vector<std::string>{"App (2).lnk", "App.lnk"}));
-  EXPECT_EQ(ReadFileBytes(Pinned("App (2).lnk")), Sample("extra_data.lnk"));
+  EXPECT_EQ(ReadFileBytes(Pinned("App (2).lnk")), Sample("sample.lnk") + "tail-b");
 }
 
 TEST_F(PosixPinnedListPin, IdenticalBytesUnderAnotherNameAreNotPinnedTwice) {
@@ -253,16 +255,40 @@ TEST_F(PosixPinnedListPin, PinFolderFollowsTheBytesOfAppData) {
             Sample("sample.lnk"));
 }
 
-TEST_F(PosixPinnedListPin, EmptyShortcutIsCopiedToo) {
-  const std::string source = Shortcut("Empty.lnk", "");
-  EXPECT_EQ(Pin(source), S_OK);
-  EXPECT_EQ(PinnedNames(), std::vector<std::string>{"Empty.lnk"});
-  EXPECT_EQ(ReadFileBytes(Pinned("Empty.lnk")), "");
+// A pin folder holds shortcuts: a file the link object would not load is
+// not copied into it.
+TEST_F(PosixPinnedListPin, OnlyAShortcutTheLinkObjectLoadsIsPinned) {
+  EXPECT_EQ(Pin(Shortcut("Empty.lnk", "")), kCorrupt);
+  EXPECT_EQ(Pin(Shortcut("Notes.lnk", "not a shortcut at all")), kCorrupt);
+  EXPECT_EQ(Pin(Shortcut("Cut.lnk", Sample("sample.lnk").substr(0, 200))), kCorrupt);
+  const std::string huge = Shortcut("Huge.lnk", Sample("sample.lnk"));
+  ASSERT_EQ(truncate(huge.c_str(), 65 << 20), 0);  // sparse: no bytes written
+  EXPECT_EQ(Pin(huge), kFileTooLarge);
+  EXPECT_EQ(PinnedNames(), std::vector<std::string>{});
+}
+
+// A name of up to 255 bytes, the file system's limit, still gets a
+// numbered variant: its stem is cut, at a whole UTF-8 character.
+TEST_F(PosixPinnedListPin, LongestNamesAreCutToFitTheirNumber) {
+  const std::string plain = std::string(251, 'n') + ".lnk";
+  ASSERT_EQ(Pin(Shortcut("a/" + plain, Sample("sample.lnk"))), S_OK);
+  ASSERT_EQ(Pin(Shortcut("b/" + plain, Sample("sample2.lnk"))), S_OK);
+  std::string accented;
+  for (int i = 0; i < 125; ++i) accented += "\xc3\xa9";
+  ASSERT_EQ(Pin(Shortcut("a/" + accented + ".lnk", Sample("sample3.lnk"))), S_OK);
+  ASSERT_EQ(Pin(Shortcut("b/" + accented + ".lnk", Sample("sample4.lnk"))), S_OK);
+
+  std::string cutAccented;
+  for (int i = 0; i < 123; ++i) cutAccented += "\xc3\xa9";
+  EXPECT_EQ(PinnedNames(), (std::vector<std::string>{std::string(247, 'n') + " (2).lnk", plain,
+                                                     cutAccented + " (2).lnk", accented + ".lnk"}));
+  EXPECT_EQ(ReadFileBytes(Pinned(std::string(247, 'n') + " (2).lnk")), Sample("sample2.lnk"));
 }
 
 TEST_F(PosixPinnedListPin, FailureAfterTheCopyWasWrittenLeavesNoTrace) {
-  // The name itself fits, but no numbered variant of it does.
-  const std::string name = std::string(251, 'n') + ".lnk";
+  // The name itself fits, but no numbered variant of it does: it is almost
+  // all extension.
+  const std::string name = "n." + std::string(253, 'n');
   std::filesystem::create_directories(Pinned(name));
   const std::string source = Shortcut(name, Sample("sample.lnk"));
 
@@ -319,8 +345,28 @@ TEST_F(PosixPinnedListUnpin, RemovesThePinOfTheSameShortcut) {
 }
 
 TEST_F(PosixPinnedListUnpin, WithoutAnIdenticalPinTheSameNameMatchesWhateverItsCase) {
+  // The shortcut names no target that could tell the two apart.
   PlacePin("App.lnk", Sample("sample.lnk"));
-  const std::string source = Shortcut("app.LNK", Sample("sample2.lnk"));
+  const std::string source = Shortcut("app.LNK", "no longer a shortcut");
+
+  EXPECT_EQ(Unpin(source), S_OK);
+  EXPECT_EQ(PinnedNames(), std::vector<std::string>{});
+}
+
+// Both targets known and different: the pin under the same name belongs
+// to another shortcut.
+TEST_F(PosixPinnedListUnpin, SameNameWithAnotherTargetIsAnotherShortcutsPin) {
+  PlacePin("Game.lnk", Sample("sample.lnk"));
+  const std::string source = Shortcut("b/game.lnk", Sample("sample2.lnk"));
+
+  EXPECT_EQ(Unpin(source), kNotFound);
+  EXPECT_EQ(PinnedNames(), std::vector<std::string>{"Game.lnk"});
+}
+
+TEST_F(PosixPinnedListUnpin, HiddenNamesArePinsLikeAnyOther) {
+  const std::string source = Shortcut(".dot.lnk", Sample("sample.lnk"));
+  ASSERT_EQ(Pin(source), S_OK);
+  ASSERT_EQ(PinnedNames(), std::vector<std::string>{".dot.lnk"});
 
   EXPECT_EQ(Unpin(source), S_OK);
   EXPECT_EQ(PinnedNames(), std::vector<std::string>{});
@@ -447,7 +493,8 @@ TEST_F(PosixPinnedListPin, NameTakenInAnotherLetterCaseGetsTheNextNumber) {
 
 TEST_F(PosixPinnedListUnpin, SameNameMatchIgnoresCaseOfNonAsciiLetters) {
   PlacePin("CAF\xc3\x89.lnk", Sample("sample2.lnk"));
-  const std::string source = Shortcut("caf\xc3\xa9.lnk", Sample("sample.lnk"));
+  // An advertised shortcut: it has no file-system target.
+  const std::string source = Shortcut("caf\xc3\xa9.lnk", Sample("darwin_block.lnk"));
 
   EXPECT_EQ(Unpin(source), S_OK);
   EXPECT_EQ(PinnedNames(), std::vector<std::string>{});

@@ -63,6 +63,7 @@ constexpr char kPinFolderBelowAppData[] =
 
 const std::string kNotFound = "0x80070490";      // HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
 const std::string kAccessDenied = "0x80070005";  // E_ACCESSDENIED
+const std::string kFileCorrupt = "0x80070570";   // HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT)
 const std::string kCafe = "caf\xc3\xa9.lnk";       // U+00E9
 const std::string kAmacron = "\xc4\x80pp.lnk";     // U+0100
 
@@ -193,7 +194,8 @@ const std::vector<Scenario> kScenarios = {
     Scenario("PinAgain", {"{work}App.lnk", "p"}).After({"App.lnk"}),
     Scenario("PinBesideAnother", {"{work}App.lnk", "p"}).After({"Other.lnk"}),
     Scenario("PinFails", {"{work}App.lnk", "p"}).Blocked().Answering(kAccessDenied),
-    Scenario("PinUnreadableShortcut", {"{work}Broken.lnk", "p"}),
+    // The pinned list takes shortcuts only.
+    Scenario("PinUnreadableShortcut", {"{work}Broken.lnk", "p"}).Answering(kFileCorrupt),
     Scenario("PinMissingShortcut", {"{work}missing.lnk", "p"}),
     Scenario("PinInMissingFolder", {"{work}no\\such\\App.lnk", "p"}),
     Scenario("PinWildcardAsTyped", {"*.lnk", "p"}),
@@ -221,7 +223,7 @@ const std::vector<Scenario> kScenarios = {
         .InPinFolder("alpha.lnk", "Minecraft.lnk")
         .InPinFolder("Mid.lnk", "Minecraft.lnk"),
     Scenario("CheckedPinMissingShortcut", {"{work}missing.lnk", "v"}),
-    Scenario("CheckedPinUnreadableShortcut", {"{work}Broken.lnk", "v"}),
+    Scenario("CheckedPinUnreadableShortcut", {"{work}Broken.lnk", "v"}).Answering(kFileCorrupt),
     Scenario("CheckedPinLatin1Name", {"{work}" + kCafe, "v"}).InPinFolder("m.lnk", "Minecraft.lnk"),
     Scenario("CheckedPinNameBeyondLatin1", {"{work}" + kAmacron, "v"}),
     Scenario("CheckedPinMissingLatin1Name", {"{work}missing-" + kCafe, "v"}),

@@ -74,6 +74,7 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_DIRECTORY = 267;
 inline constexpr DWORD ERROR_NOT_FOUND = 1168;
 inline constexpr DWORD ERROR_FILE_CORRUPT = 1392;

@@ -1,15 +1,24 @@
 // File helpers for the stand-in's writes: every file it creates is written
-// to a hidden temporary file in the destination folder, flushed, and only
-// then given its name, so no reader ever sees half a file.
+// where no one can see it, flushed, and only then given its name, so no
+// reader ever sees half a file and a run killed part-way leaves nothing.
 #pragma once
 
+#include <dirent.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 namespace corvane::posix {
+
+// An open folder listing, closed when the owner goes out of scope.
+struct DirectoryCloser {
+  void operator()(DIR* directory) const { closedir(directory); }
+};
+using unique_dir = std::unique_ptr<DIR, DirectoryCloser>;
 
 // A file descriptor closed when the owner goes out of scope.
 class unique_fd {
@@ -28,8 +37,10 @@ class unique_fd {
   int fd_ = -1;
 };
 
-// A hidden temporary file beside its destination. Removed on destruction
-// unless it was given its final name.
+// A new file in its destination's folder that has no name until it is
+// complete: an unnamed file (O_TMPFILE), which vanishes with the process
+// however it ends. Where the file system has no unnamed files it is a
+// hidden named file instead, removed on destruction unless published.
 class TemporaryFile {
  public:
   TemporaryFile() = default;
@@ -41,8 +52,6 @@ class TemporaryFile {
   int Create(const std::string& folder, mode_t mode);
   // Appends all of the bytes; 0 or errno.
   int Write(const void* data, std::size_t size);
-  // Copies everything readable from fd; 0 or errno.
-  int CopyFrom(int fd);
   // Flushes the contents to disk; 0 or errno.
   int Sync();
   // Gives the file its final name when nothing has that name yet: 0, EEXIST
@@ -52,10 +61,11 @@ class TemporaryFile {
   int ReplaceAs(const std::string& path);
 
   int fd() const { return fd_.get(); }
-  const std::string& path() const { return path_; }
 
  private:
   unique_fd fd_;
+  std::string folder_;
+  // The hidden file's path; empty for an unnamed file.
   std::string path_;
 };
 
@@ -69,13 +79,20 @@ void SyncFolder(const std::string& folder);
 // for a folder, EINVAL for anything else that is not a regular file,
 // EFBIG past the limit). Never blocks on a FIFO.
 int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes);
+// The same for a file already open; status is what fstat said of it.
+int ReadRegularFile(int fd, const struct stat& status, std::size_t limit,
+                    std::vector<std::uint8_t>& bytes);
 
-// Replaces the contents of a file as one step: the bytes go to a temporary
-// file in the same folder, are flushed, and the temporary file is renamed
-// over the original, whose permission bits it takes. A file that exists must
-// be a writable regular file; a symbolic link to one keeps pointing at it,
-// and that file is what gets replaced. On failure the original is untouched
-// and no temporary file is left: 0 or errno.
+// Replaces the contents of a file as one step: the bytes go to a new file in
+// the same folder, which takes the original's owner, group, extended
+// attributes (its ACL among them) and permission bits, is flushed, and
+// replaces the original under its name. A file that exists must be a
+// writable regular file: one that nobody may write (no write bit at all) is
+// read-only even for root, as Windows' read-only attribute is, and one whose
+// owner, attributes or bits cannot be carried over is refused (EACCES). A
+// symbolic link to a file keeps pointing at it, and that file is what gets
+// replaced. On failure the original is untouched and nothing is left
+// behind: 0 or errno.
 int ReplaceFileContents(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Creates the folder and any missing parents; 0 or errno.

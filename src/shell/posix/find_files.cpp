@@ -19,17 +19,14 @@
 #include <vector>
 
 #include "shell/posix/accounting.h"
+#include "shell/posix/errors.h"
+#include "shell/posix/files.h"
 #include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
 namespace corvane::posix {
 namespace {
-
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { closedir(directory); }
-};
-using unique_dir = std::unique_ptr<DIR, DirectoryCloser>;
 
 // A pattern element: a character to match without regard to case, or one
 // of the wildcards below.
@@ -231,56 +228,62 @@ SearchTable& Searches() {
 }  // namespace corvane::posix
 
 HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
-  using namespace corvane::posix;
-  if (lpFileName == nullptr || lpFindFileData == nullptr) return INVALID_HANDLE_VALUE;
-  const std::wstring_view pattern(lpFileName);
-  const std::size_t separator = pattern.find_last_of(L"\\/");
-  const std::wstring_view mask =
-      separator == std::wstring_view::npos ? pattern : pattern.substr(separator + 1);
-  if (mask.empty()) return INVALID_HANDLE_VALUE;
-  const std::string folder = AbsoluteNativePath(
-      separator == std::wstring_view::npos ? std::wstring_view() : pattern.substr(0, separator + 1));
-  if (folder.empty()) return INVALID_HANDLE_VALUE;
+  return corvane::posix::FailOnOutOfMemory(INVALID_HANDLE_VALUE, [&]() -> HANDLE {
+    using namespace corvane::posix;
+    if (lpFileName == nullptr || lpFindFileData == nullptr) return INVALID_HANDLE_VALUE;
+    const std::wstring_view pattern(lpFileName);
+    const std::size_t separator = pattern.find_last_of(L"\\/");
+    const std::wstring_view mask =
+        separator == std::wstring_view::npos ? pattern : pattern.substr(separator + 1);
+    if (mask.empty()) return INVALID_HANDLE_VALUE;
+    const std::string folder =
+        AbsoluteNativePath(separator == std::wstring_view::npos ? std::wstring_view()
+                                                               : pattern.substr(0, separator + 1));
+    if (folder.empty()) return INVALID_HANDLE_VALUE;
 
-  unique_dir directory(opendir(folder.c_str()));
-  if (!directory) return INVALID_HANDLE_VALUE;
-  const std::vector<Token> tokens = Tokens(mask);
-  auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());
-  if (!search) return INVALID_HANDLE_VALUE;
-  const bool starThenCharacters = IsStarThenCharacters(tokens);
-  std::vector<char> table;
-  std::wstring wideName;
-  while (const dirent* entry = readdir(directory.get())) {
-    const std::string_view name = entry->d_name;
-    // A drive's root has no "." and ".." on Windows.
-    if (folder == "/" && (name == "." || name == "..")) continue;
-    // A name with a backslash cannot be written as a Windows path.
-    if (name.find('\\') != std::string_view::npos) continue;
-    wideName.resize(name.size());
-    wideName.resize(DecodeNativeTextTo(name, wideName.data()));
-    if (starThenCharacters ? !MatchesStarThenCharacters(tokens, wideName)
-                           : !Matches(tokens, wideName, table)) {
-      continue;
+    unique_dir directory(opendir(folder.c_str()));
+    if (!directory) return INVALID_HANDLE_VALUE;
+    const std::vector<Token> tokens = Tokens(mask);
+    auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());
+    if (!search) return INVALID_HANDLE_VALUE;
+    const bool starThenCharacters = IsStarThenCharacters(tokens);
+    std::vector<char> table;
+    std::wstring wideName;
+    while (const dirent* entry = readdir(directory.get())) {
+      const std::string_view name = entry->d_name;
+      // A drive's root has no "." and ".." on Windows.
+      if (folder == "/" && (name == "." || name == "..")) continue;
+      // A name with a backslash cannot be written as a Windows path.
+      if (name.find('\\') != std::string_view::npos) continue;
+      wideName.resize(name.size());
+      wideName.resize(DecodeNativeTextTo(name, wideName.data()));
+      if (starThenCharacters ? !MatchesStarThenCharacters(tokens, wideName)
+                             : !Matches(tokens, wideName, table)) {
+        continue;
+      }
+      search->names.Add(name);
     }
-    search->names.Add(name);
-  }
-  // "." and ".." first, as Windows reports them, then by name without
-  // regard to case, as NTFS keeps a folder.
-  search->names.Sort([](std::string_view a, std::string_view b) {
-    const bool aDots = a == "." || a == "..";
-    const bool bDots = b == "." || b == "..";
-    if (aDots != bDots) return aDots;
-    return LessIgnoringCaseNative(a, b);
+    // "." and ".." first, as Windows reports them, then by name without
+    // regard to case, as NTFS keeps a folder.
+    search->names.Sort([](std::string_view a, std::string_view b) {
+      const bool aDots = a == "." || a == "..";
+      const bool bDots = b == "." || b == "..";
+      if (aDots != bDots) return aDots;
+      return LessIgnoringCaseNative(a, b);
+    });
+    search->directory = std::move(directory);
+    if (!search->Next(*lpFindFileData)) return INVALID_HANDLE_VALUE;
+    return Searches().Add(std::move(search));
   });
-  search->directory = std::move(directory);
-  if (!search->Next(*lpFindFileData)) return INVALID_HANDLE_VALUE;
-  return Searches().Add(std::move(search));
 }
 
 BOOL FindNextFileW(HANDLE hFindFile, LPWIN32_FIND_DATAW lpFindFileData) {
-  if (lpFindFileData == nullptr) return 0;
-  return corvane::posix::Searches().With(
-      hFindFile, [&](corvane::posix::FindSearch& search) { return search.Next(*lpFindFileData); });
+  return corvane::posix::FailOnOutOfMemory(BOOL{0}, [&]() -> BOOL {
+    if (lpFindFileData == nullptr) return 0;
+    return corvane::posix::Searches().With(hFindFile, [&](corvane::posix::FindSearch& search) {
+      return search.Next(*lpFindFileData);
+    });
+  });
 }
 
 BOOL FindClose(HANDLE hFindFile) { return corvane::posix::Searches().Remove(hFindFile) ? 1 : 0; }

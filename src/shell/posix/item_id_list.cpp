@@ -4,6 +4,7 @@
 #include <limits>
 #include <string_view>
 
+#include "shell/posix/errors.h"
 #include "shell/posix/item_ids.h"
 #include "shell/posix/paths.h"
 
@@ -91,10 +92,12 @@ std::optional<std::string> NativePathFromIdList(PCIDLIST_ABSOLUTE list) {
 }  // namespace corvane::posix
 
 PIDLIST_ABSOLUTE ILCreateFromPathW(PCWSTR pszPath) {
-  if (pszPath == nullptr || *pszPath == L'\0') return nullptr;
-  const std::string path = corvane::posix::AbsoluteNativePath(pszPath);
-  if (path.empty()) return nullptr;
-  return corvane::posix::IdListFromNativePath(path);
+  return corvane::posix::FailOnOutOfMemory(PIDLIST_ABSOLUTE{nullptr}, [&]() -> PIDLIST_ABSOLUTE {
+    if (pszPath == nullptr || *pszPath == L'\0') return nullptr;
+    const std::string path = corvane::posix::AbsoluteNativePath(pszPath);
+    if (path.empty()) return nullptr;
+    return corvane::posix::IdListFromNativePath(path);
+  });
 }
 
 void ILFree(PIDLIST_RELATIVE pidl) { CoTaskMemFree(pidl); }

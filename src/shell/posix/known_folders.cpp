@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "shell/posix/errors.h"
 #include "shell/posix/text.h"
 
 namespace {
@@ -32,16 +33,18 @@ std::string ApplicationDataFolder() {
 }  // namespace
 
 HRESULT SHGetFolderPathW(HWND, int csidl, HANDLE, DWORD, LPWSTR pszPath) {
-  if (pszPath == nullptr) return E_INVALIDARG;
-  pszPath[0] = L'\0';
-  if ((csidl & ~CSIDL_FLAG_MASK) != CSIDL_APPDATA) return E_INVALIDARG;
-  const std::string folder = ApplicationDataFolder();
-  if (folder.empty()) return E_FAIL;
-  const std::wstring text = corvane::posix::DecodeNativeText(folder);
-  if (corvane::posix::Utf16Length(text) >= MAX_PATH) {
-    return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
-  }
-  text.copy(pszPath, text.size());
-  pszPath[text.size()] = L'\0';
-  return S_OK;
+  return corvane::posix::FailOnOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
+    if (pszPath == nullptr) return E_INVALIDARG;
+    pszPath[0] = L'\0';
+    if ((csidl & ~CSIDL_FLAG_MASK) != CSIDL_APPDATA) return E_INVALIDARG;
+    const std::string folder = ApplicationDataFolder();
+    if (folder.empty()) return E_FAIL;
+    const std::wstring text = corvane::posix::DecodeNativeText(folder);
+    if (corvane::posix::Utf16Length(text) >= MAX_PATH) {
+      return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    }
+    text.copy(pszPath, text.size());
+    pszPath[text.size()] = L'\0';
+    return S_OK;
+  });
 }

@@ -30,6 +30,10 @@ enum LinkFlag : std::uint32_t {
 };
 
 inline constexpr std::uint32_t kShellLinkHeaderSize = 0x4C;
+
+// No shortcut comes near this size: a larger file is refused unread, and
+// nothing larger is ever written.
+inline constexpr std::size_t kMaximumLinkFileSize = 64 * 1024 * 1024;
 inline constexpr std::uint32_t kPropertyStoreDataBlockSignature = 0xA0000009;
 
 // A stretch of the loaded bytes.

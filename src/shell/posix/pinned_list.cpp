@@ -45,13 +45,28 @@ bool SameFileName(std::string_view a, std::string_view b) {
   return a == b || SameTextIgnoringCaseNative(a, b);
 }
 
-// "App.lnk", then "App (2).lnk", "App (3).lnk", ...
-std::string NameVariant(const std::string& name, int number) {
-  if (number == 1) return name;
+// The longest name, in bytes, that the file system takes in folder.
+std::size_t LongestName(const std::string& folder) {
+  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+  return limit > 0 ? static_cast<std::size_t>(limit) : 255;
+}
+
+// "App.lnk", then "App (2).lnk", "App (3).lnk", ..., each at most limit
+// bytes long: a stem too long for its number is cut, at a whole UTF-8
+// character.
+std::string NameVariant(const std::string& name, int number, std::size_t limit) {
   const std::size_t dot = name.find_last_of('.');
-  const std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-  const std::string extension = stem.size() == name.size() ? "" : name.substr(dot);
-  return stem + " (" + std::to_string(number) + ")" + extension;
+  std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  const std::string extension = name.substr(stem.size());
+  const std::string suffix = number == 1 ? "" : " (" + std::to_string(number) + ")";
+  const std::size_t room =
+      limit > suffix.size() + extension.size() ? limit - suffix.size() - extension.size() : 0;
+  if (stem.size() > room) {
+    std::size_t cut = room;
+    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
+    stem.resize(cut);
+  }
+  return stem + suffix + extension;
 }
 
 // Opens a regular file for reading. Anything else (a folder, a device, a
@@ -71,23 +86,23 @@ unique_fd OpenRegularFile(const std::string& path, int* error) {
   return fd;
 }
 
-// Calls visit(name, path, folderFd) for every visible entry of the folder
-// (name ends in a NUL; folderFd is the open folder's descriptor); a hidden
-// entry (a name that starts with a dot) is not part of the taskbar.
+// Calls visit(name, path, folderFd) for every entry of the folder but "."
+// and ".." (name ends in a NUL; folderFd is the open folder's descriptor).
+// Hidden names are pins like any other: only a walk of the folder through
+// the shell leaves them out.
 template <typename Visit>
 int ForEachEntry(const std::string& folder, Visit visit) {
-  DIR* directory = opendir(folder.c_str());
-  if (directory == nullptr) return errno;
+  unique_dir directory(opendir(folder.c_str()));
+  if (!directory) return errno;
   std::string path = folder + "/";
   const std::size_t prefix = path.size();
-  while (dirent* entry = readdir(directory)) {
+  while (dirent* entry = readdir(directory.get())) {
     const std::string_view name = entry->d_name;
-    if (name.empty() || name[0] == '.') continue;
+    if (name.empty() || name == "." || name == "..") continue;
     path.resize(prefix);
     path.append(name);
-    visit(name, path, dirfd(directory));
+    visit(name, path, dirfd(directory.get()));
   }
-  closedir(directory);
   return 0;
 }
 
@@ -119,12 +134,23 @@ FolderSurvey SurveyFolder(const std::string& folder, int sourceFd, off_t sourceS
   return survey;
 }
 
+// A pin folder holds shortcuts: the source is pinned only when the link
+// object would load it. A file too large for it, or one that is no
+// shortcut, is refused and nothing is written.
 HRESULT Pin(const std::string& source) {
   int error;
   unique_fd sourceFd = OpenRegularFile(source, &error);
   if (!sourceFd) return error == EISDIR || error == EINVAL ? E_INVALIDARG : HResultFromErrno(error);
   struct stat sourceStatus;
   if (fstat(sourceFd.get(), &sourceStatus) != 0) return HResultFromErrno(errno);
+  std::vector<std::uint8_t> bytes;
+  if ((error = ReadRegularFile(sourceFd.get(), sourceStatus, kMaximumLinkFileSize, bytes)) != 0) {
+    return error == EFBIG ? HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) : HResultFromErrno(error);
+  }
+  LinkFile link;
+  if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
+  // What is pinned is what was checked, whatever happens to the source now.
+  const std::vector<std::uint8_t>& pinBytes = link.bytes;
 
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
@@ -134,11 +160,11 @@ HRESULT Pin(const std::string& source) {
 
   TemporaryFile copy;
   if ((error = copy.Create(folder, sourceStatus.st_mode & 0777)) != 0 ||
-      lseek(sourceFd.get(), 0, SEEK_SET) < 0 || (error = copy.CopyFrom(sourceFd.get())) != 0 ||
-      (error = copy.Sync()) != 0) {
-    return HResultFromErrno(error != 0 ? error : errno);
+      (error = copy.Write(pinBytes.data(), pinBytes.size())) != 0 || (error = copy.Sync()) != 0) {
+    return HResultFromErrno(error);
   }
   const std::string name = BaseName(source);
+  const std::size_t longestName = LongestName(folder);
   // A name that differs from a pin's only in case is that pin's name on
   // Windows: it is taken too.
   auto takenInOtherCase = [&](const std::string& candidate) {
@@ -149,7 +175,7 @@ HRESULT Pin(const std::string& source) {
     return false;
   };
   for (int number = 1; number <= kMaximumNameVariants; ++number) {
-    const std::string candidate = NameVariant(name, number);
+    const std::string candidate = NameVariant(name, number, longestName);
     if (takenInOtherCase(candidate)) continue;
     const std::string target = folder + "/" + candidate;
     error = copy.PublishAs(target);
@@ -166,12 +192,14 @@ HRESULT Pin(const std::string& source) {
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-// The target a link file points at; empty when it cannot be read or has none.
+// The target a link file points at; empty when it cannot be read or has
+// none. Memory that runs out while reading it is no answer: that failure
+// goes up to Modify, which reports it.
 std::wstring TargetOfLinkFile(const std::string& path) {
-  constexpr std::size_t kLargestLink = 64 * 1024 * 1024;
   std::vector<std::uint8_t> bytes;
   LinkFile link;
-  if (ReadRegularFile(path, kLargestLink, bytes) != 0 || FAILED(ParseLinkFile(std::move(bytes), link))) {
+  if (ReadRegularFile(path, kMaximumLinkFileSize, bytes) != 0 ||
+      FAILED(ParseLinkFile(std::move(bytes), link))) {
     return {};
   }
   return LinkTarget(link);
@@ -180,9 +208,11 @@ std::wstring TargetOfLinkFile(const std::string& path) {
 // The pins of a shortcut are the pinned files with its exact bytes, and the
 // pinned shortcuts that point at the same target (the shortcut may have
 // been changed since it was pinned, its AppUserModelID set, say). A
-// shortcut with neither has at most the pin under its file name. Pins of
-// other shortcuts that merely share the name ("App (2).lnk" beside
-// "App.lnk") are never touched.
+// shortcut with neither has at most the pin under its file name, and only
+// when the two cannot point at different targets: where both targets are
+// known and differ, the pin is another shortcut's. Pins of other shortcuts
+// that merely share the name ("App (2).lnk" beside "App.lnk") are never
+// touched.
 HRESULT Unpin(const std::string& source) {
   int error;
   unique_fd sourceFd = OpenRegularFile(source, &error);
@@ -192,29 +222,35 @@ HRESULT Unpin(const std::string& source) {
   const std::wstring target = sourceFd ? TargetOfLinkFile(source) : std::wstring();
 
   std::vector<std::string> pins;
-  std::vector<std::string> sameName;
+  std::vector<std::string> sameNamed;
   const int listError = ForEachEntry(folder, [&](std::string_view entry, const std::string& path,
                                                  int) {
     int openError;
     unique_fd pinned = OpenRegularFile(path, &openError);
     if (!pinned) return;
-    if ((sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) ||
-        (!target.empty() && TargetOfLinkFile(path) == target)) {
+    if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
       pins.push_back(path);
-    } else if (SameFileName(entry, name)) {
-      sameName.push_back(path);
+      return;
+    }
+    const bool sameName = SameFileName(entry, name);
+    const std::wstring pinnedTarget =
+        !target.empty() || sameName ? TargetOfLinkFile(path) : std::wstring();
+    if (!target.empty() && pinnedTarget == target) {
+      pins.push_back(path);
+    } else if (sameName && (target.empty() || pinnedTarget.empty())) {
+      sameNamed.push_back(path);
     }
   });
   if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
 
-  if (pins.empty()) pins = sameName;
+  if (pins.empty()) pins = sameNamed;
   if (pins.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-  int failure = 0;
+  int removeError = 0;
   for (const std::string& path : pins) {
-    if (unlink(path.c_str()) != 0 && failure == 0) failure = errno;
+    if (unlink(path.c_str()) != 0 && removeError == 0) removeError = errno;
   }
   SyncFolder(folder);
-  return failure != 0 ? HResultFromErrno(failure) : S_OK;
+  return removeError != 0 ? HResultFromErrno(removeError) : S_OK;
 }
 
 class PinnedList final : public IPinnedList3 {
@@ -248,9 +284,11 @@ class PinnedList final : public IPinnedList3 {
   HRESULT STDMETHODCALLTYPE Modify(PCIDLIST_ABSOLUTE unpinItem, PCIDLIST_ABSOLUTE pinItem,
                                    DWORD) override {
     if ((unpinItem == nullptr) == (pinItem == nullptr)) return E_INVALIDARG;
-    const auto path = NativePathFromIdList(pinItem != nullptr ? pinItem : unpinItem);
-    if (!path) return E_INVALIDARG;
-    return pinItem != nullptr ? Pin(*path) : Unpin(*path);
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      const auto path = NativePathFromIdList(pinItem != nullptr ? pinItem : unpinItem);
+      if (!path) return E_INVALIDARG;
+      return pinItem != nullptr ? Pin(*path) : Unpin(*path);
+    });
   }
 
  private:

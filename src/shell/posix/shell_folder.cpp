@@ -23,19 +23,14 @@
 #include "shell/posix/accounting.h"
 #include "shell/posix/classes.h"
 #include "shell/posix/errors.h"
+#include "shell/posix/files.h"
 #include "shell/posix/item_ids.h"
 #include "shell/posix/name_list.h"
 #include "shell/posix/paths.h"
 #include "shell/posix/text.h"
 
-
 namespace corvane::posix {
 namespace {
-
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { closedir(directory); }
-};
-using unique_dir = std::unique_ptr<DIR, DirectoryCloser>;
 
 // A folder's entries, each marked when it is a folder.
 using Entries = NameList;
@@ -163,30 +158,34 @@ class ShellFolder final : public IShellFolder {
                                         IEnumIDList** ppenumIDList) override {
     if (ppenumIDList == nullptr) return E_POINTER;
     *ppenumIDList = nullptr;
-    auto entries = std::make_shared<Entries>();
-    if (const int error = ListFolder(folder_, grfFlags, *entries); error != 0) {
-      return HResultFromErrno(error);
-    }
-    *ppenumIDList = new (std::nothrow) EnumIdList(std::move(entries), 0);
-    return *ppenumIDList != nullptr ? S_OK : E_OUTOFMEMORY;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      auto entries = std::make_shared<Entries>();
+      if (const int error = ListFolder(folder_, grfFlags, *entries); error != 0) {
+        return HResultFromErrno(error);
+      }
+      *ppenumIDList = new (std::nothrow) EnumIdList(std::move(entries), 0);
+      return *ppenumIDList != nullptr ? S_OK : E_OUTOFMEMORY;
+    });
   }
 
   HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID riid,
                                          void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
-    const auto path = PathOf(pidl);
-    // Binding names something below this folder, not the folder itself.
-    if (!path || *path == folder_) return E_INVALIDARG;
-    struct stat status;
-    if (stat(path->c_str(), &status) != 0) return HResultFromErrno(errno);
-    // A file is no folder: it offers no IShellFolder.
-    if (!S_ISDIR(status.st_mode)) return E_NOINTERFACE;
-    auto* folder = new (std::nothrow) ShellFolder(*path);
-    if (folder == nullptr) return E_OUTOFMEMORY;
-    const HRESULT hr = folder->QueryInterface(riid, ppv);
-    folder->Release();
-    return hr;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      const auto path = PathOf(pidl);
+      // Binding names something below this folder, not the folder itself.
+      if (!path || *path == folder_) return E_INVALIDARG;
+      struct stat status;
+      if (stat(path->c_str(), &status) != 0) return HResultFromErrno(errno);
+      // A file is no folder: it offers no IShellFolder.
+      if (!S_ISDIR(status.st_mode)) return E_NOINTERFACE;
+      auto* folder = new (std::nothrow) ShellFolder(*path);
+      if (folder == nullptr) return E_OUTOFMEMORY;
+      const HRESULT hr = folder->QueryInterface(riid, ppv);
+      folder->Release();
+      return hr;
+    });
   }
 
   HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID,
@@ -215,19 +214,21 @@ class ShellFolder final : public IShellFolder {
   HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags,
                                              STRRET* pName) override {
     if (pName == nullptr) return E_POINTER;
-    const auto path = PathOf(pidl);
-    if (!path) return E_INVALIDARG;
-    const bool fullPath = (uFlags & SHGDN_FORPARSING) != 0 && (uFlags & SHGDN_INFOLDER) == 0;
-    std::string_view native = *path;
-    if (!fullPath && native != "/") native.remove_prefix(native.find_last_of('/') + 1);
-    // Decoded straight into the caller's copy, which has room for a
-    // character a byte (never fewer bytes than characters).
-    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((native.size() + 1) * sizeof(wchar_t)));
-    if (copy == nullptr) return E_OUTOFMEMORY;
-    copy[DecodeNativeTextTo(native, copy)] = L'\0';
-    pName->uType = STRRET_WSTR;
-    pName->pOleStr = copy;
-    return S_OK;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      const auto path = PathOf(pidl);
+      if (!path) return E_INVALIDARG;
+      const bool fullPath = (uFlags & SHGDN_FORPARSING) != 0 && (uFlags & SHGDN_INFOLDER) == 0;
+      std::string_view native = *path;
+      if (!fullPath && native != "/") native.remove_prefix(native.find_last_of('/') + 1);
+      // Decoded straight into the caller's copy, which has room for a
+      // character a byte (never fewer bytes than characters).
+      auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc((native.size() + 1) * sizeof(wchar_t)));
+      if (copy == nullptr) return E_OUTOFMEMORY;
+      copy[DecodeNativeTextTo(native, copy)] = L'\0';
+      pName->uType = STRRET_WSTR;
+      pName->pOleStr = copy;
+      return S_OK;
+    });
   }
 
   HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
@@ -280,53 +281,57 @@ HRESULT SHGetDesktopFolder(IShellFolder** ppshf) {
 // The attributes are not reported: *psfgaoOut is always 0.
 HRESULT SHParseDisplayName(PCWSTR pszName, IBindCtx*, PIDLIST_ABSOLUTE* ppidl, SFGAOF,
                            SFGAOF* psfgaoOut) {
-  if (psfgaoOut != nullptr) *psfgaoOut = 0;
-  if (ppidl == nullptr) return E_INVALIDARG;
-  *ppidl = nullptr;
-  if (pszName == nullptr) return E_INVALIDARG;
-  // The empty name is the desktop itself: the empty list.
-  const std::string path = *pszName == L'\0' ? std::string("/")
-                                             : corvane::posix::AbsoluteNativePath(pszName);
-  if (path.empty()) return E_FAIL;
-  struct stat status;
-  if (stat(path.c_str(), &status) != 0) return corvane::posix::HResultFromErrno(errno);
-  *ppidl = corvane::posix::IdListFromNativePath(path);
-  return *ppidl != nullptr ? S_OK : E_OUTOFMEMORY;
+  return corvane::posix::FailOnOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
+    if (psfgaoOut != nullptr) *psfgaoOut = 0;
+    if (ppidl == nullptr) return E_INVALIDARG;
+    *ppidl = nullptr;
+    if (pszName == nullptr) return E_INVALIDARG;
+    // The empty name is the desktop itself: the empty list.
+    const std::string path = *pszName == L'\0' ? std::string("/")
+                                               : corvane::posix::AbsoluteNativePath(pszName);
+    if (path.empty()) return E_FAIL;
+    struct stat status;
+    if (stat(path.c_str(), &status) != 0) return corvane::posix::HResultFromErrno(errno);
+    *ppidl = corvane::posix::IdListFromNativePath(path);
+    return *ppidl != nullptr ? S_OK : E_OUTOFMEMORY;
+  });
 }
 
 HRESULT StrRetToBufW(STRRET* pstr, PCUITEMID_CHILD pidl, LPWSTR pszBuf, UINT cchBuf) {
-  if (pstr == nullptr) return E_INVALIDARG;
-  // The text of a STRRET_WSTR is the reader's to free, whatever happens.
-  corvane::unique_cotaskmem<wchar_t> owned;
-  if (pstr->uType == STRRET_WSTR) owned.reset(std::exchange(pstr->pOleStr, nullptr));
-  if (pszBuf == nullptr || cchBuf == 0) return E_INVALIDARG;
-  pszBuf[0] = L'\0';
+  return corvane::posix::FailOnOutOfMemory(E_OUTOFMEMORY, [&]() -> HRESULT {
+    if (pstr == nullptr) return E_INVALIDARG;
+    // The text of a STRRET_WSTR is the reader's to free, whatever happens.
+    corvane::unique_cotaskmem<wchar_t> owned;
+    if (pstr->uType == STRRET_WSTR) owned.reset(std::exchange(pstr->pOleStr, nullptr));
+    if (pszBuf == nullptr || cchBuf == 0) return E_INVALIDARG;
+    pszBuf[0] = L'\0';
 
-  std::optional<std::wstring> text;
-  std::wstring_view view;
-  switch (pstr->uType) {
-    case STRRET_WSTR:
-      if (!owned) return E_INVALIDARG;
-      view = owned.get();
-      break;
-    case STRRET_CSTR: {
-      const auto* end = static_cast<const char*>(std::memchr(pstr->cStr, '\0', MAX_PATH));
-      text = corvane::posix::DecodeWindows1252(
-          std::string_view(pstr->cStr, end != nullptr ? end - pstr->cStr : MAX_PATH));
-      break;
+    std::optional<std::wstring> text;
+    std::wstring_view view;
+    switch (pstr->uType) {
+      case STRRET_WSTR:
+        if (!owned) return E_INVALIDARG;
+        view = owned.get();
+        break;
+      case STRRET_CSTR: {
+        const auto* end = static_cast<const char*>(std::memchr(pstr->cStr, '\0', MAX_PATH));
+        text = corvane::posix::DecodeWindows1252(
+            std::string_view(pstr->cStr, end != nullptr ? end - pstr->cStr : MAX_PATH));
+        break;
+      }
+      case STRRET_OFFSET:
+        text = corvane::posix::TextInItem(pidl, pstr->uOffset);
+        break;
+      default:
+        return E_FAIL;
     }
-    case STRRET_OFFSET:
-      text = corvane::posix::TextInItem(pidl, pstr->uOffset);
-      break;
-    default:
-      return E_FAIL;
-  }
-  if (pstr->uType != STRRET_WSTR) {
-    if (!text) return E_INVALIDARG;
-    view = *text;
-  }
-  const std::wstring_view fitting = corvane::posix::Utf16Prefix(view, cchBuf - 1);
-  fitting.copy(pszBuf, fitting.size());
-  pszBuf[fitting.size()] = L'\0';
-  return S_OK;
+    if (pstr->uType != STRRET_WSTR) {
+      if (!text) return E_INVALIDARG;
+      view = *text;
+    }
+    const std::wstring_view fitting = corvane::posix::Utf16Prefix(view, cchBuf - 1);
+    fitting.copy(pszBuf, fitting.size());
+    pszBuf[fitting.size()] = L'\0';
+    return S_OK;
+  });
 }

@@ -25,10 +25,7 @@
 namespace corvane::posix {
 namespace {
 
-// No shortcut comes near this; a larger file is not read into memory.
-constexpr std::size_t kMaximumLinkFileSize = 64 * 1024 * 1024;
-
-const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(223);  // ERROR_FILE_TOO_LARGE
+const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
 
 // Copies text into a caller's buffer of cch UTF-16 units: as much as fits
 // with the terminator, never splitting a surrogate pair.
@@ -78,13 +75,13 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
                                     DWORD) override {
     if (pszFile == nullptr || cch <= 0) return E_INVALIDARG;
     if (pfd != nullptr) std::memset(pfd, 0, sizeof *pfd);
-    const std::wstring target = loaded_ ? LinkTarget(link_) : std::wstring();
-    if (target.empty()) {
-      pszFile[0] = L'\0';
-      return S_FALSE;
-    }
-    CopyToBuffer(target, pszFile, cch < MAX_PATH ? cch : MAX_PATH);
-    return S_OK;
+    pszFile[0] = L'\0';
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      const std::wstring target = loaded_ ? LinkTarget(link_) : std::wstring();
+      if (target.empty()) return S_FALSE;
+      CopyToBuffer(target, pszFile, cch < MAX_PATH ? cch : MAX_PATH);
+      return S_OK;
+    });
   }
   HRESULT STDMETHODCALLTYPE GetIDList(PIDLIST_ABSOLUTE* ppidl) override {
     if (ppidl == nullptr) return E_POINTER;
@@ -146,6 +143,85 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
   HRESULT STDMETHODCALLTYPE IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
   HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD) override {
     if (pszFileName == nullptr) return E_INVALIDARG;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] { return LoadFrom(pszFileName); });
+  }
+  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override {
+    if (!loaded_) return E_UNEXPECTED;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] { return SaveTo(pszFileName, fRemember); });
+  }
+  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) override {
+    if (ppszFileName == nullptr) return E_POINTER;
+    *ppszFileName = nullptr;
+    if (!loaded_) return S_FALSE;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      const std::wstring name = DecodeNativeText(path_);
+      auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(OLECHAR)));
+      if (copy == nullptr) return E_OUTOFMEMORY;
+      std::memcpy(copy, name.c_str(), (name.size() + 1) * sizeof(OLECHAR));
+      *ppszFileName = copy;
+      return S_OK;
+    });
+  }
+
+  // IPropertyStore, over the link's property store block.
+  HRESULT STDMETHODCALLTYPE GetCount(DWORD* cProps) override {
+    if (cProps == nullptr) return E_POINTER;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      DWORD count = 0;
+      for (const PropertyStorage& storage : Storages()) {
+        for (const PropertyRecord& record : storage.records) count += record.named ? 0 : 1;
+      }
+      *cProps = count;
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetAt(DWORD iProp, PROPERTYKEY* pkey) override {
+    if (pkey == nullptr) return E_POINTER;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      for (const PropertyStorage& storage : Storages()) {
+        for (const PropertyRecord& record : storage.records) {
+          if (record.named) continue;
+          if (iProp-- == 0) {
+            *pkey = {storage.formatId, record.id};
+            return S_OK;
+          }
+        }
+      }
+      return E_INVALIDARG;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) override {
+    if (pv == nullptr) return E_POINTER;
+    std::memset(pv, 0, sizeof *pv);
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      for (auto staged = staged_.rbegin(); staged != staged_.rend(); ++staged) {
+        if (!SameKey(staged->key, key)) continue;
+        return staged->remove ? S_OK : ReadTypedValue(staged->value, *pv);
+      }
+      if (link_.propertyStoreBlock.size == 0) return S_OK;
+      const Bytes block = link_.View(link_.propertyStoreBlock);
+      Extent value;
+      if (!FindPropertyValue(block, key, value)) return S_OK;
+      return ReadTypedValue(block.subspan(value.offset, value.size), *pv);
+    });
+  }
+  HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) override {
+    if (!loaded_) return E_UNEXPECTED;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      StagedValue staged{key, propvar.vt == VT_EMPTY, {}};
+      if (!staged.remove && !EncodeTypedValue(propvar, staged.value)) return E_INVALIDARG;
+      staged_.push_back(std::move(staged));
+      return S_OK;
+    });
+  }
+  HRESULT STDMETHODCALLTYPE Commit() override {
+    if (!loaded_) return E_UNEXPECTED;
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] { return CommitStaged(); });
+  }
+
+ private:
+  HRESULT LoadFrom(LPCOLESTR pszFileName) {
     std::string path = AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     std::vector<std::uint8_t> bytes;
@@ -166,8 +242,11 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     dirty_ = false;
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override {
-    if (!loaded_) return E_UNEXPECTED;
+
+  // Nothing is written that Load would refuse: the file would be lost to
+  // every later command.
+  HRESULT SaveTo(LPCOLESTR pszFileName, BOOL fRemember) {
+    if (link_.bytes.size() > kMaximumLinkFileSize) return kFileTooLarge;
     const std::string path = pszFileName == nullptr ? path_ : AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     if (const int error = ReplaceFileContents(path, link_.bytes); error != 0) {
@@ -179,64 +258,8 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     }
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE SaveCompleted(LPCOLESTR) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetCurFile(LPOLESTR* ppszFileName) override {
-    if (ppszFileName == nullptr) return E_POINTER;
-    *ppszFileName = nullptr;
-    if (!loaded_) return S_FALSE;
-    const std::wstring name = DecodeNativeText(path_);
-    auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((name.size() + 1) * sizeof(OLECHAR)));
-    if (copy == nullptr) return E_OUTOFMEMORY;
-    std::memcpy(copy, name.c_str(), (name.size() + 1) * sizeof(OLECHAR));
-    *ppszFileName = copy;
-    return S_OK;
-  }
 
-  // IPropertyStore, over the link's property store block.
-  HRESULT STDMETHODCALLTYPE GetCount(DWORD* cProps) override {
-    if (cProps == nullptr) return E_POINTER;
-    DWORD count = 0;
-    for (const PropertyStorage& storage : Storages()) {
-      for (const PropertyRecord& record : storage.records) count += record.named ? 0 : 1;
-    }
-    *cProps = count;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetAt(DWORD iProp, PROPERTYKEY* pkey) override {
-    if (pkey == nullptr) return E_POINTER;
-    for (const PropertyStorage& storage : Storages()) {
-      for (const PropertyRecord& record : storage.records) {
-        if (record.named) continue;
-        if (iProp-- == 0) {
-          *pkey = {storage.formatId, record.id};
-          return S_OK;
-        }
-      }
-    }
-    return E_INVALIDARG;
-  }
-  HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) override {
-    if (pv == nullptr) return E_POINTER;
-    std::memset(pv, 0, sizeof *pv);
-    for (auto staged = staged_.rbegin(); staged != staged_.rend(); ++staged) {
-      if (!SameKey(staged->key, key)) continue;
-      return staged->remove ? S_OK : ReadTypedValue(staged->value, *pv);
-    }
-    if (link_.propertyStoreBlock.size == 0) return S_OK;
-    const Bytes block = link_.View(link_.propertyStoreBlock);
-    Extent value;
-    if (!FindPropertyValue(block, key, value)) return S_OK;
-    return ReadTypedValue(block.subspan(value.offset, value.size), *pv);
-  }
-  HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) override {
-    if (!loaded_) return E_UNEXPECTED;
-    StagedValue staged{key, propvar.vt == VT_EMPTY, {}};
-    if (!staged.remove && !EncodeTypedValue(propvar, staged.value)) return E_INVALIDARG;
-    staged_.push_back(std::move(staged));
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE Commit() override {
-    if (!loaded_) return E_UNEXPECTED;
+  HRESULT CommitStaged() {
     LinkFile link = link_;
     std::vector<PropertyStorage> storages = Storages();
     for (const StagedValue& staged : staged_) {
@@ -264,15 +287,17 @@ class ShellLink final : public IShellLinkW, public IPersistFile, public IPropert
     return S_OK;
   }
 
- private:
   static bool SameKey(REFPROPERTYKEY a, REFPROPERTYKEY b) {
     return a.fmtid == b.fmtid && a.pid == b.pid;
   }
 
   HRESULT GetString(Extent text, LPWSTR buffer, int cch) const {
     if (buffer == nullptr || cch <= 0) return E_INVALIDARG;
-    CopyToBuffer(link_.Text(text), buffer, cch);
-    return S_OK;
+    buffer[0] = L'\0';
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
+      CopyToBuffer(link_.Text(text), buffer, cch);
+      return S_OK;
+    });
   }
 
   // The storages of the loaded property store block, listed on first use.
