@@ -149,8 +149,6 @@ HRESULT Pin(const std::string& source) {
   }
   LinkFile link;
   if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
-  // What is pinned is what was checked, whatever happens to the source now.
-  const std::vector<std::uint8_t>& pinBytes = link.bytes;
 
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
@@ -160,7 +158,8 @@ HRESULT Pin(const std::string& source) {
 
   TemporaryFile copy;
   if ((error = copy.Create(folder, sourceStatus.st_mode & 0777)) != 0 ||
-      (error = copy.Write(pinBytes.data(), pinBytes.size())) != 0 || (error = copy.Sync()) != 0) {
+      (error = copy.Write(link.bytes.data(), link.bytes.size())) != 0 ||
+      (error = copy.Sync()) != 0) {
     return HResultFromErrno(error);
   }
   const std::string name = BaseName(source);
