@@ -14,6 +14,7 @@
 #   COUNTS       pin counts (default "10 100 1000 10000")
 #   RUNS_SCALE   multiplies every run count (default 1; 0.2 for a quick look)
 #   SKIP_INPROC  set to skip part 1
+#   CORVANE_SAMPLES_DIR  the sample shortcuts (default tests/data/lnk)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -35,7 +36,7 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 corv=$root/build/bench/corv
 floor=$root/build/bench/bench/read_floor
-samples=$root/../shared/samples/lnk
+samples=${CORVANE_SAMPLES_DIR:-$root/tests/data/lnk}
 given=$root/examples/Example.lnk
 scale=${RUNS_SCALE:-1}
 
