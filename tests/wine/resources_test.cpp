@@ -192,6 +192,20 @@ void ReadVersionNode(const std::string& block, std::size_t offset, VersionRecord
 
 class CorvExeFile : public ::testing::Test {
  protected:
+  // The process manifest's first <name ...> tag, up to its '>'.
+  ::testing::AssertionResult ManifestTag(const std::string& name, std::string* tag) const {
+    constexpr std::uint32_t kManifestType = 24;    // RT_MANIFEST
+    constexpr std::uint32_t kProcessManifest = 1;  // CREATEPROCESS_MANIFEST_RESOURCE_ID
+    const std::optional<std::string> manifest = image_.Resource(kManifestType, kProcessManifest);
+    if (!manifest) return ::testing::AssertionFailure() << "no process manifest";
+    const std::size_t start = manifest->find("<" + name + " ");
+    if (start == std::string::npos) {
+      return ::testing::AssertionFailure() << "no " << name << " in\n" << *manifest;
+    }
+    *tag = manifest->substr(start, manifest->find('>', start) - start);
+    return ::testing::AssertionSuccess();
+  }
+
   const PeImage image_{corvane::testing::ReadFileBytes(CORV_EXE)};
 };
 
@@ -209,19 +223,20 @@ TEST_F(CorvExeFile, IsAConsoleProgramNeedingOnlyDllsThatWindowsHas) {
 }
 
 TEST_F(CorvExeFile, ManifestAsksForNoElevationAndNamesWindows10And11) {
-  constexpr std::uint32_t kManifestType = 24;  // RT_MANIFEST
-  constexpr std::uint32_t kProcessManifest = 1;  // CREATEPROCESS_MANIFEST_RESOURCE_ID
-  const std::optional<std::string> manifest = image_.Resource(kManifestType, kProcessManifest);
-  ASSERT_TRUE(manifest.has_value()) << "no process manifest";
+  std::string level, supported;
+  ASSERT_TRUE(ManifestTag("requestedExecutionLevel", &level));
+  EXPECT_NE(level.find("level=\"asInvoker\""), std::string::npos) << level;
+  EXPECT_NE(level.find("uiAccess=\"false\""), std::string::npos) << level;
+  ASSERT_TRUE(ManifestTag("supportedOS", &supported));
+  EXPECT_EQ(supported, "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/");
+}
 
-  const std::size_t element = manifest->find("<requestedExecutionLevel ");
-  ASSERT_NE(element, std::string::npos) << *manifest;
-  const std::string attributes = manifest->substr(element, manifest->find('>', element) - element);
-  EXPECT_NE(attributes.find("level=\"asInvoker\""), std::string::npos) << attributes;
-  EXPECT_NE(attributes.find("uiAccess=\"false\""), std::string::npos) << attributes;
-  EXPECT_NE(manifest->find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"),
+TEST_F(CorvExeFile, ManifestAssemblyCarriesTheProjectVersion) {
+  std::string identity;
+  ASSERT_TRUE(ManifestTag("assemblyIdentity", &identity));
+  EXPECT_NE(identity.find(std::string(" version=\"") + CORVANE_VERSION + ".0\""),
             std::string::npos)
-      << *manifest;
+      << identity;
 }
 
 TEST_F(CorvExeFile, VersionRecordCarriesTheProjectVersion) {
