@@ -31,14 +31,3 @@ if(MINGW)
   target_link_options(corv PRIVATE -municode -static -static-libgcc -static-libstdc++
                       $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
-
-# A ZIP with corv.exe, the README and the licence.
-install(TARGETS corv RUNTIME DESTINATION .)
-install(FILES README.md LICENSE DESTINATION .)
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME Corvane)
-set(CPACK_PACKAGE_VENDOR "Corvane developers")
-set(CPACK_PACKAGE_FILE_NAME "corvane-${PROJECT_VERSION}-win64")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-include(CPack)
