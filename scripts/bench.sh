@@ -18,19 +18,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-
-if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  missing=()
-  for package in cmake ninja-build g++ libbenchmark-dev liblnk-dev libbfio-dev liblnk-utils \
-                 hyperfine time; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
-fi
+. scripts/packages.sh
+need_packages cmake ninja-build g++ pkg-config libbenchmark-dev liblnk-dev libbfio-dev \
+  liblnk-utils hyperfine time
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null

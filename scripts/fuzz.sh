@@ -10,6 +10,8 @@
 # fails. Sample shortcuts come from $CORVANE_SAMPLES_DIR, else tests/data/lnk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/packages.sh
+need_packages cmake ninja-build clang-14 libclang-rt-14-dev
 
 seconds=${1:-60}
 samples=${CORVANE_SAMPLES_DIR:-tests/data/lnk}
