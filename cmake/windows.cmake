@@ -11,7 +11,10 @@ target_compile_definitions(corvane_core PUBLIC UNICODE _UNICODE)
 # No runtime DLLs beside corv.exe: the C and C++ runtimes are linked in.
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
-set(CORVANE_MANIFEST "${PROJECT_SOURCE_DIR}/resources/corv.exe.manifest")
+# The manifest's assembly version and the version record both carry
+# project(VERSION).
+set(CORVANE_MANIFEST "${CMAKE_CURRENT_BINARY_DIR}/corv.exe.manifest")
+configure_file(resources/corv.exe.manifest.in "${CORVANE_MANIFEST}" @ONLY)
 configure_file(resources/corv.rc.in "${CMAKE_CURRENT_BINARY_DIR}/corv.rc" @ONLY)
 
 add_executable(corv
@@ -28,14 +31,3 @@ if(MINGW)
   target_link_options(corv PRIVATE -municode -static -static-libgcc -static-libstdc++
                       $<$<CONFIG:Release,MinSizeRel>:-s>)
 endif()
-
-# A ZIP with corv.exe, the README and the licence.
-install(TARGETS corv RUNTIME DESTINATION .)
-install(FILES README.md LICENSE DESTINATION .)
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME Corvane)
-set(CPACK_PACKAGE_VENDOR "Corvane developers")
-set(CPACK_PACKAGE_FILE_NAME "corvane-${PROJECT_VERSION}-win64")
-set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-include(CPack)

@@ -14,28 +14,19 @@
 #   COUNTS       pin counts (default "10 100 1000 10000")
 #   RUNS_SCALE   multiplies every run count (default 1; 0.2 for a quick look)
 #   SKIP_INPROC  set to skip part 1
+#   CORVANE_SAMPLES_DIR  the sample shortcuts (default tests/data/lnk)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-
-if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  missing=()
-  for package in cmake ninja-build g++ libbenchmark-dev liblnk-dev libbfio-dev liblnk-utils \
-                 hyperfine time; do
-    dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-  done
-  if [ ${#missing[@]} -gt 0 ]; then
-    apt-get update -qq
-    apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-  fi
-fi
+. scripts/packages.sh
+need_packages cmake ninja-build g++ pkg-config libbenchmark-dev liblnk-dev libbfio-dev \
+  liblnk-utils hyperfine time
 
 cmake --preset bench >/dev/null
 cmake --build --preset bench >/dev/null
 corv=$root/build/bench/corv
 floor=$root/build/bench/bench/read_floor
-samples=$root/../shared/samples/lnk
+samples=${CORVANE_SAMPLES_DIR:-$root/tests/data/lnk}
 given=$root/examples/Example.lnk
 scale=${RUNS_SCALE:-1}
 

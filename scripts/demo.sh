@@ -1,15 +1,12 @@
 #!/usr/bin/env bash
-# Installs the build tools (Debian 12, as root), builds corv, and pins the
-# bundled example shortcut into a demo taskbar under build/demo-appdata,
-# then unpins it again.
+# Installs the build tools (Debian 12, as root; as another user it names
+# what is missing and stops), builds corv, and pins the bundled example
+# shortcut into a demo taskbar under build/demo-appdata, then unpins it
+# again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends cmake ninja-build g++ >/dev/null
-fi
+. scripts/packages.sh
+need_packages cmake ninja-build g++
 
 cmake --preset default -DCORVANE_BUILD_TESTS=OFF
 cmake --build --preset default

@@ -7,13 +7,14 @@
 #
 # The corpus grows in build/fuzz/corpus/<target> and is kept between runs;
 # an input that crashes is written to build/fuzz/artifacts/ and the script
-# fails. Sample shortcuts come from $CORVANE_SAMPLES_DIR, else
-# ../shared/samples/lnk beside the repository.
+# fails. Sample shortcuts come from $CORVANE_SAMPLES_DIR, else tests/data/lnk.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/packages.sh
+need_packages cmake ninja-build clang-14 libclang-rt-14-dev
 
 seconds=${1:-60}
-samples=${CORVANE_SAMPLES_DIR:-../shared/samples/lnk}
+samples=${CORVANE_SAMPLES_DIR:-tests/data/lnk}
 build=build/fuzz
 
 cmake --preset fuzz >/dev/null

@@ -1,21 +1,20 @@
 #!/usr/bin/env bash
-# Installs every test dependency (Debian 12, as root), builds, and runs the
-# whole test suite: the Linux build (with end-to-end runs under valgrind),
-# corv.exe from the Windows build under Wine next to it, the suite again
+# Installs every test dependency (Debian 12, as root; as another user it
+# names what is missing and stops), builds with every compiler warning an
+# error, and runs the whole test suite: the Linux build (with end-to-end runs
+# under valgrind), corv.exe from the Windows build under Wine next to it, the
+# Debian package installed and tried (scripts/deb-test.sh), the suite again
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and a minute of each
 # fuzzer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  # wine64 alone runs 64-bit programs; no i386 architecture is needed.
-  apt-get install -y -qq --no-install-recommends \
-    cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
-    libbenchmark-dev liblnk-dev libbfio-dev pkg-config \
-    g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev >/dev/null
-fi
+. scripts/packages.sh
+# wine64 alone runs 64-bit programs; no i386 architecture is needed. man-db
+# and groff-base show the Debian package's manual page.
+need_packages cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
+  libbenchmark-dev liblnk-dev libbfio-dev pkg-config \
+  g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev man-db groff-base
+strict=-DCORVANE_WARNINGS_AS_ERRORS=ON
 
 # The Windows suites need the MinGW-w64 compilers and Wine; without them
 # (a developer's machine that cannot install them) only the Linux build runs.
@@ -27,7 +26,7 @@ if ! command -v x86_64-w64-mingw32-g++ >/dev/null ||
 fi
 
 if [ "$wine_tests" = ON ]; then
-  cmake --preset windows
+  cmake --preset windows $strict
   cmake --build --preset windows
   cpack --preset windows
 fi
@@ -36,15 +35,21 @@ benchmarks=OFF
 if command -v pkg-config >/dev/null && pkg-config --exists liblnk libbfio benchmark; then
   benchmarks=ON
 fi
-cmake --preset default -DCORVANE_BUILD_TESTS=ON -DCORVANE_WINE_TESTS=$wine_tests \
+cmake --preset default $strict -DCORVANE_BUILD_TESTS=ON -DCORVANE_WINE_TESTS=$wine_tests \
   -DCORVANE_BUILD_BENCHMARKS=$benchmarks
 cmake --build --preset default
 ctest --preset default
 
+if command -v dpkg-deb >/dev/null; then
+  ./scripts/deb-test.sh $strict
+else
+  echo "dpkg-deb missing: skipping the Debian package." >&2
+fi
+
 # The suite under the sanitizers. Two end-to-end tests run corv on some
 # thousand truncated and flipped files each, several minutes under the
 # sanitizers; the fuzzers below cover that ground far more closely.
-cmake --preset sanitize
+cmake --preset sanitize $strict
 cmake --build --preset sanitize -j2
 ctest --preset sanitize -j2 \
   -E '^E2eAppIdCorrupt\.(TruncatedFilesAreRefusedAndLeftAlone|FlippedBytesNeverCrashAndFailedSetsChangeNothing)$'

@@ -11,8 +11,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -69,6 +71,11 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   int status = 0;
   rusage usage{};
   while (wait4(child, &status, 0, &usage) < 0) {
+    // Only a signal may interrupt the wait; anything else (ECHILD: the child
+    // was reaped elsewhere) would fail again on every try.
+    if (errno != EINTR) {
+      throw std::runtime_error(std::string("wait4 failed: ") + std::strerror(errno));
+    }
   }
   ProcessResult result;
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,12 +1,13 @@
 // What corv.exe carries for Windows itself, read from the file: a console
 // program, runtime DLLs that every Windows has, the application manifest
-// and the version record.
+// and the version record. And the ZIP that administrators get.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -192,6 +193,20 @@ void ReadVersionNode(const std::string& block, std::size_t offset, VersionRecord
 
 class CorvExeFile : public ::testing::Test {
  protected:
+  // The process manifest's first <name ...> tag, up to its '>'.
+  ::testing::AssertionResult ManifestTag(const std::string& name, std::string* tag) const {
+    constexpr std::uint32_t kManifestType = 24;    // RT_MANIFEST
+    constexpr std::uint32_t kProcessManifest = 1;  // CREATEPROCESS_MANIFEST_RESOURCE_ID
+    const std::optional<std::string> manifest = image_.Resource(kManifestType, kProcessManifest);
+    if (!manifest) return ::testing::AssertionFailure() << "no process manifest";
+    const std::size_t start = manifest->find("<" + name + " ");
+    if (start == std::string::npos) {
+      return ::testing::AssertionFailure() << "no " << name << " in\n" << *manifest;
+    }
+    *tag = manifest->substr(start, manifest->find('>', start) - start);
+    return ::testing::AssertionSuccess();
+  }
+
   const PeImage image_{corvane::testing::ReadFileBytes(CORV_EXE)};
 };
 
@@ -209,19 +224,20 @@ TEST_F(CorvExeFile, IsAConsoleProgramNeedingOnlyDllsThatWindowsHas) {
 }
 
 TEST_F(CorvExeFile, ManifestAsksForNoElevationAndNamesWindows10And11) {
-  constexpr std::uint32_t kManifestType = 24;  // RT_MANIFEST
-  constexpr std::uint32_t kProcessManifest = 1;  // CREATEPROCESS_MANIFEST_RESOURCE_ID
-  const std::optional<std::string> manifest = image_.Resource(kManifestType, kProcessManifest);
-  ASSERT_TRUE(manifest.has_value()) << "no process manifest";
+  std::string level, supported;
+  ASSERT_TRUE(ManifestTag("requestedExecutionLevel", &level));
+  EXPECT_NE(level.find("level=\"asInvoker\""), std::string::npos) << level;
+  EXPECT_NE(level.find("uiAccess=\"false\""), std::string::npos) << level;
+  ASSERT_TRUE(ManifestTag("supportedOS", &supported));
+  EXPECT_EQ(supported, "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/");
+}
 
-  const std::size_t element = manifest->find("<requestedExecutionLevel ");
-  ASSERT_NE(element, std::string::npos) << *manifest;
-  const std::string attributes = manifest->substr(element, manifest->find('>', element) - element);
-  EXPECT_NE(attributes.find("level=\"asInvoker\""), std::string::npos) << attributes;
-  EXPECT_NE(attributes.find("uiAccess=\"false\""), std::string::npos) << attributes;
-  EXPECT_NE(manifest->find("<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/>"),
+TEST_F(CorvExeFile, ManifestAssemblyCarriesTheProjectVersion) {
+  std::string identity;
+  ASSERT_TRUE(ManifestTag("assemblyIdentity", &identity));
+  EXPECT_NE(identity.find(std::string(" version=\"") + CORVANE_VERSION + ".0\""),
             std::string::npos)
-      << *manifest;
+      << identity;
 }
 
 TEST_F(CorvExeFile, VersionRecordCarriesTheProjectVersion) {
@@ -244,6 +260,52 @@ TEST_F(CorvExeFile, VersionRecordCarriesTheProjectVersion) {
   EXPECT_EQ(record.strings["ProductVersion"], CORVANE_VERSION);
   EXPECT_EQ(record.strings["OriginalFilename"], "corv.exe");
   EXPECT_FALSE(record.strings["FileDescription"].empty());
+}
+
+// The ZIP as cpack made it, unpacked by cmake, and its checksum file against
+// what sha256sum computes.
+TEST(WindowsZip, HoldsTheProgramTheAdministratorsFilesAndAMatchingChecksum) {
+  namespace support = corvane::testing;
+  const std::string source = CORVANE_SOURCE_DIR;
+  const std::string zip = CORVANE_WINDOWS_ZIP;
+  const std::map<std::string, std::string> expected = {
+      {"CHANGELOG.md", source + "/CHANGELOG.md"},
+      {"LICENSE", source + "/LICENSE"},
+      {"README.md", source + "/docs/windows-admin.md"},
+      {"corv.exe", CORV_EXE},
+      {"examples/pin-apps.cmd", source + "/examples/windows/pin-apps.cmd"},
+  };
+  const support::TemporaryFolder unpacked;
+  support::ProcessOptions inFolder;
+  inFolder.workingDirectory = unpacked.path();
+  const support::ProcessResult unzip =
+      support::RunProcess(CORVANE_CMAKE, {"-E", "tar", "xf", zip}, inFolder);
+  ASSERT_EQ(unzip.exitStatus, 0) << unzip.out << unzip.err;
+  std::map<std::string, std::string> held;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(unpacked.path())) {
+    if (entry.is_regular_file()) {
+      held[std::filesystem::relative(entry.path(), unpacked.path()).string()] =
+          support::ReadFileBytes(entry.path());
+    }
+  }
+  std::vector<std::string> names, expectedNames;
+  for (const auto& entry : held) names.push_back(entry.first);
+  for (const auto& entry : expected) expectedNames.push_back(entry.first);
+  ASSERT_EQ(names, expectedNames);
+  for (const auto& [name, path] : expected) {
+    EXPECT_TRUE(held[name] == support::ReadFileBytes(path)) << name << " differs from " << path;
+  }
+  // cmd.exe misreads labels in a batch file with bare LF line ends.
+  const std::string& script = held["examples/pin-apps.cmd"];
+  for (std::size_t at = script.find('\n'); at != std::string::npos;
+       at = script.find('\n', at + 1)) {
+    ASSERT_TRUE(at > 0 && script[at - 1] == '\r') << "bare LF at byte " << at;
+  }
+
+  const support::ProcessResult sum = support::RunProcess("sha256sum", {zip});
+  ASSERT_EQ(sum.exitStatus, 0) << sum.err;
+  EXPECT_EQ(support::ReadFileBytes(zip + ".sha256"),
+            sum.out.substr(0, 64) + "  " + std::filesystem::path(zip).filename().string() + "\n");
 }
 
 }  // namespace

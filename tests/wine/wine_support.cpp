@@ -110,17 +110,30 @@ std::string WineAppData() {
   throw std::runtime_error("no user profile in the Wine prefix");
 }
 
-ProcessResult RunCorvExe(const WineRun& run) {
-  ProcessOptions options = WineOptions();
+namespace {
+
+// Runs command (a Windows program and its first arguments) followed by the
+// run's arguments, with the server told what the run says.
+ProcessResult RunInPrefix(std::vector<std::string> command, const WineRun& run,
+                          ProcessOptions options = WineOptions()) {
   options.workingDirectory = run.workingDirectory;
   options.mergeStderrIntoStdout = run.mergeStderrIntoStdout;
   if (!run.serverLog.empty()) {
     options.environment["CORVANE_PINNED_LIST_LOG"] = WindowsSpelling(run.serverLog);
   }
   options.environment["CORVANE_PINNED_LIST_RESULT"] = run.serverResult;
-  std::vector<std::string> arguments{CORV_EXE};
-  arguments.insert(arguments.end(), run.arguments.begin(), run.arguments.end());
-  return testing::RunProcess(CORVANE_WINE, arguments, options);
+  command.insert(command.end(), run.arguments.begin(), run.arguments.end());
+  return testing::RunProcess(CORVANE_WINE, command, options);
+}
+
+}  // namespace
+
+ProcessResult RunCorvExe(const WineRun& run) { return RunInPrefix({CORV_EXE}, run); }
+
+ProcessResult RunCmdScript(const std::string& script, const WineRun& run) {
+  ProcessOptions options = WineOptions();
+  options.environment["CORV"] = WindowsSpelling(CORV_EXE);
+  return RunInPrefix({"cmd", "/c", WindowsSpelling(script)}, run, options);
 }
 
 ProcessResult RunLinuxCorv(const std::vector<std::string>& arguments,

@@ -72,6 +72,10 @@ struct WineRun {
 
 ProcessResult RunCorvExe(const WineRun& run);
 
+// Runs the batch file (Unix path) with Wine's cmd.exe, told as corv.exe is
+// told, and with the variable CORV naming corv.exe.
+ProcessResult RunCmdScript(const std::string& script, const WineRun& run);
+
 // Runs the Linux corv with APPDATA set to appData.
 ProcessResult RunLinuxCorv(const std::vector<std::string>& arguments,
                            const std::string& workingDirectory, const std::string& appData);

@@ -320,5 +320,49 @@ TEST_F(WineShortcutPath, WineShellMatchesWildcardsInAnAbsolutePath) {
   EXPECT_EQ(Log(), Pinned(work_.Windows("only.lnk")));
 }
 
+// --- The administrators' logon-script example (examples/windows) ------------
+
+class WineExampleScript : public WineCorvTest {
+ protected:
+  testing::ProcessResult Script(std::vector<std::string> arguments,
+                                const std::string& serverResult = "S_OK") {
+    WineRun run;
+    run.serverResult = serverResult;
+    run.arguments = std::move(arguments);
+    run.workingDirectory = work_.unixPath();
+    run.serverLog = logFolder_.path() + "/server.log";
+    return RunCmdScript(std::string(CORV_EXAMPLES_DIR) + "/windows/pin-apps.cmd", run);
+  }
+};
+
+TEST_F(WineExampleScript, PinsChecksUnpinsAndReportsEveryOtherExitCodeByName) {
+  work_.CopyExample("Example.lnk", "Apps/Editor.lnk");
+  const std::string editor = work_.Windows("Apps/Editor.lnk");
+  const std::string quoted = "\"" + editor + "\"\r\n";
+  const std::string missing = work_.Windows("Apps/Missing.lnk");
+  std::filesystem::create_directories(PinFolder());
+
+  // The exit code counts the shortcuts that failed.
+  EXPECT_TRUE(Produced(Script({editor, missing}), "is pinned: " + quoted,
+                       "failed (2, ILCreateFromPathW failed: no such shortcut, or a relative "
+                       "path): \"" + missing + "\"\r\n",
+                       1));
+  EXPECT_EQ(Log(), Pinned(editor));
+  // Pinned already (the taskbar keeps a copy in the pin folder): v leaves it.
+  testing::WriteFileBytes(PinFolder() + "/Editor.lnk", ExampleBytes("Example.lnk"));
+  EXPECT_TRUE(Produced(Script({editor}), "is pinned: " + quoted, "", 0));
+  EXPECT_EQ(Log(), Pinned(editor));
+
+  EXPECT_TRUE(Produced(Script({"/unpin", editor}), "unpinned: " + quoted, "", 0));
+  // ERROR_NOT_FOUND from the pinned list: exit code 4, which only unpinning
+  // takes for "was not pinned".
+  EXPECT_TRUE(
+      Produced(Script({"/unpin", editor}, "0x80070490"), "was not pinned: " + quoted, "", 0));
+  std::filesystem::remove(PinFolder() + "/Editor.lnk");
+  EXPECT_TRUE(Produced(Script({editor}, "0x80070490"), "",
+                       "failed (4, IPinnedList3::Modify failed): " + quoted, 1));
+  EXPECT_EQ(Log(), Concat({Pinned(editor), Unpinned(editor), Unpinned(editor), Pinned(editor)}));
+}
+
 }  // namespace
 }  // namespace corvane::wine

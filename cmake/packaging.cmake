@@ -1,0 +1,56 @@
+# What `cmake --install` puts where, and the package CPack makes of it: on
+# Windows the administrators' ZIP with a SHA-256 checksum file beside it, on
+# Linux a Debian package. Included at the end of the top-level file.
+
+set(CPACK_PACKAGE_NAME corvane)
+set(CPACK_PACKAGE_VENDOR "Corvane developers")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "pins shortcuts to the taskbar and manages their AppUserModelID")
+
+if(WIN32)
+  # corv.exe, the licence, the changelog and the README for administrators
+  # at the top of the ZIP, the logon-script example in examples/.
+  install(TARGETS corv RUNTIME DESTINATION .)
+  install(FILES LICENSE CHANGELOG.md DESTINATION .)
+  install(FILES docs/windows-admin.md DESTINATION . RENAME README.md)
+  install(FILES examples/windows/pin-apps.cmd DESTINATION examples)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "corvane-${PROJECT_VERSION}-win64")
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  set(CPACK_PACKAGE_CHECKSUM SHA256)
+else()
+  include(GNUInstallDirs)
+  install(TARGETS corv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+  # The manual page, with the version filled in and compressed as Debian
+  # keeps manual pages (-n: no name or time stamp, so the bytes repeat).
+  configure_file(docs/corv.1.in corv.1 @ONLY)
+  add_custom_command(OUTPUT corv.1.gz
+    COMMAND gzip -9nkf corv.1
+    DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/corv.1"
+    COMMENT "Compressing the manual page" VERBATIM)
+  add_custom_target(corvane_manual_page ALL DEPENDS corv.1.gz)
+  install(FILES "${CMAKE_CURRENT_BINARY_DIR}/corv.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/corvane RENAME copyright)
+
+  # cpack --preset linux: corvane_<version>_<architecture>.deb, installing
+  # below /usr.
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Corvane developers")
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
+  set(CPACK_STRIP_FILES ON)
+  # The summary above is the first line; this is the rest.
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Corvane's corv pins a Windows shortcut (.lnk) to the taskbar, pins it only
+if no pinned shortcut has the same target, unpins it, and reads or writes
+its AppUserModelID. On Linux the taskbar is a folder of shortcut files below
+$APPDATA, $XDG_DATA_HOME or ~/.local/share, so that deployment scripts can
+be tried and tested away from Windows.")
+  # A static corv needs no other package; a dynamic one, what it links.
+  if(NOT (CORVANE_STATIC_CORV AND CORVANE_CAN_LINK_STATIC))
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  endif()
+endif()
+
+include(CPack)
