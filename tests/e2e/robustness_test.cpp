@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -53,13 +54,16 @@ class Background {
     spawned_ = posix_spawn(&pid_, corv.c_str(), &actions, nullptr, argv.data(), env.data()) == 0;
     posix_spawn_file_actions_destroy(&actions);
   }
-  // The exit status, or -1 when the run was ended by a signal.
+  // The exit status, -1 when the run was ended by a signal, -3 when it
+  // could not be waited for.
   int Wait() {
     if (!spawned_) return -2;
     int status = 0;
-    while (waitpid(pid_, &status, 0) < 0) {
-    }
     spawned_ = false;
+    while (waitpid(pid_, &status, 0) < 0) {
+      // Only a signal may cut the wait short; any other failure would repeat.
+      if (errno != EINTR) return -3;
+    }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   void Kill() {
