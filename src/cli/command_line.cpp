@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "cli/console.h"
+#include "report/console.h"
 
 namespace corvane {
 

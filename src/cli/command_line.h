@@ -1,4 +1,4 @@
-// The command line: what a run was asked to do, and the exit codes.
+// The command line: what a run was asked to do.
 #pragma once
 
 #include <cstdint>
@@ -19,18 +19,6 @@ struct CommandOptions {
   std::wstring shortcutPath;
   std::wstring appId;
   CommandKind kind{};  // read only after a successful parse
-};
-
-// The process exit code; the help text lists the same table.
-enum ExitCode : std::int32_t {
-  ExitPrintedHelp = -1,
-  ExitSucceeded = 0,
-  ExitCoInitializeFailed = 1,
-  ExitILCreateFromPathWFailed = 2,
-  ExitCoCreateInstanceFailed = 3,
-  ExitModifyFailed = 4,
-  ExitSetShortcutAppIDFailed = 5,
-  ExitGetShortcutAppIDFailed = 6,
 };
 
 // Fills options from the wide argument vector (the program name first).

@@ -2,9 +2,10 @@
 
 #include <string>
 
-#include "cli/console.h"
 #include "pinning/existing_pin.h"
 #include "pinning/pin.h"
+#include "report/console.h"
+#include "report/exit_code.h"
 #include "shortcut/app_id.h"
 
 namespace corvane {

@@ -1,9 +1,10 @@
 #include "cli/entry.h"
 
 #include "cli/command_line.h"
-#include "cli/console.h"
 #include "cli/dispatch.h"
 #include "cli/help.h"
+#include "report/console.h"
+#include "report/exit_code.h"
 #include "shell/com.h"
 #include "shell/owners.h"
 

@@ -1,7 +1,7 @@
 #include "pinning/pin.h"
 
-#include "cli/command_line.h"
-#include "cli/console.h"
+#include "report/console.h"
+#include "report/exit_code.h"
 #include "shell/owners.h"
 #include "shell/pinned_list.h"
 
