@@ -1,21 +1,16 @@
 #include "pinning/existing_pin.h"
 
-#include "cli/console.h"
+#include "report/console.h"
 #include "shell/find_files.h"
 #include "shell/known_folders.h"
 #include "shell/owners.h"
+#include "shell/pinned_list.h"
 #include "shell/shell_folder.h"
 #include "shortcut/target.h"
 
 namespace corvane {
 namespace {
 
-// Below the application-data folder. The namespace search names the folder
-// itself; the file search puts file names after it.
-constexpr wchar_t kPinFolderSuffix[] =
-    L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar";
-constexpr wchar_t kPinFolderPrefix[] =
-    L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar\\";
 constexpr wchar_t kLinkPattern[] = L"*.lnk";
 
 // The given shortcut's target, after the search's opening lines.
@@ -40,26 +35,6 @@ bool AppDataFolder(std::wstring& folder) {
 
 using unique_child_idlist = unique_cotaskmem<ITEMIDLIST>;
 
-void CloseFind(HANDLE find) { FindClose(find); }
-
-// A search handle from FindFirstFileW, closed with FindClose.
-class unique_find_handle {
- public:
-  explicit unique_find_handle(HANDLE handle) : handle_(handle) {}
-  unique_find_handle(const unique_find_handle&) = delete;
-  unique_find_handle& operator=(const unique_find_handle&) = delete;
-  ~unique_find_handle() { reset(); }
-  HANDLE get() const { return handle_; }
-  explicit operator bool() const { return handle_ != INVALID_HANDLE_VALUE; }
-  void reset() {
-    if (handle_ != INVALID_HANDLE_VALUE) CloseFind(handle_);
-    handle_ = INVALID_HANDLE_VALUE;
-  }
-
- private:
-  HANDLE handle_;
-};
-
 }  // namespace
 
 bool SameTarget(const std::wstring& a, const std::wstring& b) { return a == b; }
@@ -82,17 +57,20 @@ bool FindPinnedByNamespace(const std::wstring& shortcutPath) {
     ErrorStream() << messages::kNoTaskbarPath << std::endl;
     return false;
   }
-  folder += kPinFolderSuffix;
+  folder += PinnedListFolderSuffix;
   InfoStream() << messages::kSearchingPath << folder << std::endl;
 
-  PIDLIST_ABSOLUTE parsed = nullptr;
-  if (FAILED(SHParseDisplayName(folder.c_str(), nullptr, &parsed, 0, nullptr))) {
+  // The parsed list is task memory, freed as soon as the folder is bound.
+  unique_cotaskmem<ITEMIDLIST> parsed;
+  auto* parsedSlot = reinterpret_cast<PIDLIST_ABSOLUTE*>(parsed.put());
+  if (FAILED(SHParseDisplayName(folder.c_str(), nullptr, parsedSlot, 0, nullptr))) {
     ErrorStream() << messages::kParseTaskbarFolderFailed << std::endl;
     return false;
   }
   com_ptr<IShellFolder> pinFolder;
-  HRESULT hr = desktop->BindToObject(parsed, nullptr, IID_IShellFolder, pinFolder.put_void());
-  CoTaskMemFree(parsed);
+  HRESULT hr =
+      desktop->BindToObject(parsed.get(), nullptr, IID_IShellFolder, pinFolder.put_void());
+  parsed.reset();
   if (FAILED(hr) || !pinFolder) {
     ErrorStream() << messages::kBindTaskbarFolderFailed << std::endl;
     return false;
@@ -128,7 +106,8 @@ bool FindPinnedByFiles(const std::wstring& shortcutPath) {
 
   std::wstring folder;
   if (!AppDataFolder(folder)) return false;
-  folder += kPinFolderPrefix;
+  folder += PinnedListFolderSuffix;
+  folder += L'\\';
   const std::wstring pattern = folder + kLinkPattern;
 
   WIN32_FIND_DATAW entry = {};

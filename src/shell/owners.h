@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "shell/com.h"
+#include "shell/find_files.h"
 #include "shell/item_id_list.h"
 #include "shell/property_store.h"
 
@@ -48,48 +49,69 @@ class com_ptr {
   T* pointer_ = nullptr;
 };
 
-// A resource handle freed by Free when the owner lets go of it; Free is
-// called only for a non-null handle.
-template <typename T, void (*Free)(T)>
-class unique_any {
+// A resource handle given back by Traits::Free when the owner lets go of
+// it. Traits::Invalid() is the value that holds nothing (null for most
+// handles); Free is called only for any other value.
+template <typename Traits>
+class unique_any_t {
  public:
-  unique_any() = default;
-  explicit unique_any(T value) : value_(value) {}
-  unique_any(const unique_any&) = delete;
-  unique_any& operator=(const unique_any&) = delete;
-  unique_any(unique_any&& other) noexcept : value_(std::exchange(other.value_, T{})) {}
-  unique_any& operator=(unique_any&& other) noexcept {
+  using value_type = typename Traits::Type;
+
+  unique_any_t() = default;
+  explicit unique_any_t(value_type value) : value_(value) {}
+  unique_any_t(const unique_any_t&) = delete;
+  unique_any_t& operator=(const unique_any_t&) = delete;
+  unique_any_t(unique_any_t&& other) noexcept
+      : value_(std::exchange(other.value_, Traits::Invalid())) {}
+  unique_any_t& operator=(unique_any_t&& other) noexcept {
     if (this != &other) {
       reset();
-      value_ = std::exchange(other.value_, T{});
+      value_ = std::exchange(other.value_, Traits::Invalid());
     }
     return *this;
   }
-  ~unique_any() { reset(); }
+  ~unique_any_t() { reset(); }
 
-  T get() const { return value_; }
-  explicit operator bool() const { return value_ != T{}; }
+  value_type get() const { return value_; }
+  explicit operator bool() const { return value_ != Traits::Invalid(); }
 
-  void reset(T value = T{}) {
-    if (T old = std::exchange(value_, value); old != T{}) Free(old);
+  void reset(value_type value = Traits::Invalid()) {
+    if (value_type old = std::exchange(value_, value); old != Traits::Invalid()) Traits::Free(old);
   }
-  T* put() {
+  value_type* put() {
     reset();
     return &value_;
   }
-  T release() { return std::exchange(value_, T{}); }
+  value_type release() { return std::exchange(value_, Traits::Invalid()); }
 
  private:
-  T value_{};
+  value_type value_ = Traits::Invalid();
 };
 
 namespace owner_detail {
+// A handle whose empty value is null, freed by Free.
+template <typename T, void (*FreeFunction)(T)>
+struct NullInvalid {
+  using Type = T;
+  static T Invalid() { return T{}; }
+  static void Free(T value) { FreeFunction(value); }
+};
 inline void FreeIdList(PIDLIST_ABSOLUTE list) { ILFree(list); }
 template <typename T>
 void FreeTaskMemory(T* block) {
   CoTaskMemFree(block);
 }
+// A search handle: INVALID_HANDLE_VALUE, not null, means no search.
+struct FindHandle {
+  using Type = HANDLE;
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Free(HANDLE find) { FindClose(find); }
+};
 }  // namespace owner_detail
+
+// A resource handle freed by Free; null holds nothing.
+template <typename T, void (*Free)(T)>
+using unique_any = unique_any_t<owner_detail::NullInvalid<T, Free>>;
 
 // An item-ID list from ILCreateFromPathW, freed with ILFree.
 using unique_idlist = unique_any<PIDLIST_ABSOLUTE, owner_detail::FreeIdList>;
@@ -97,6 +119,9 @@ using unique_idlist = unique_any<PIDLIST_ABSOLUTE, owner_detail::FreeIdList>;
 // A block of COM task memory, freed with CoTaskMemFree.
 template <typename T>
 using unique_cotaskmem = unique_any<T*, owner_detail::FreeTaskMemory<T>>;
+
+// A file search from FindFirstFileW, closed with FindClose.
+using unique_find_handle = unique_any_t<owner_detail::FindHandle>;
 
 // A PROPVARIANT that starts empty (all zeros). Once it has been handed out
 // to be filled, it is cleared with PropVariantClear exactly once: by reset(),

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "cli/console.h"
+#include "report/console.h"
 #include "shell/owners.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"

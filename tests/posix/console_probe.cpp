@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "cli/console.h"
+#include "report/console.h"
 #include "shell/entry.h"
 #include "shell/posix/text.h"
 

@@ -26,9 +26,6 @@
 namespace corvane::posix {
 namespace {
 
-constexpr wchar_t kPinFolderSuffix[] =
-    L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar";
-
 // Past this many clashing names a pin gives up rather than search forever.
 constexpr int kMaximumNameVariants = 10000;
 
@@ -36,7 +33,7 @@ HRESULT PinFolder(std::string& folder) {
   wchar_t appData[MAX_PATH] = {};
   const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
   if (FAILED(hr)) return hr;
-  folder = AbsoluteNativePath(std::wstring(appData) + kPinFolderSuffix);
+  folder = AbsoluteNativePath(std::wstring(appData) + PinnedListFolderSuffix);
   return folder.empty() ? E_FAIL : S_OK;
 }
 
