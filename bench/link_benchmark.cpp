@@ -36,7 +36,7 @@
 #include "shell/com.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
-#include "shell/posix/text.h"
+#include "shell/posix/host/native_text.h"
 
 namespace {
 

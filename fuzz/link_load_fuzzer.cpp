@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "shell/posix/link_file.h"
-#include "shell/posix/link_target.h"
-#include "shell/posix/property_storage.h"
-#include "shell/posix/text.h"
+#include "shell/posix/lnk/link_file.h"
+#include "shell/posix/lnk/link_target.h"
+#include "shell/posix/lnk/property_store_block.h"
+#include "shell/posix/host/native_text.h"
 
 namespace posix = corvane::posix;
 using corvane::fuzz::Fail;

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "shell/posix/bytes.h"
-#include "shell/posix/link_file.h"
+#include "shell/posix/lnk/bytes.h"
+#include "shell/posix/lnk/link_file.h"
 
 namespace posix = corvane::posix;
 using corvane::fuzz::Fail;

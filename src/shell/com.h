@@ -5,5 +5,5 @@
 #ifdef _WIN32
 #include "shell/windows/com.h"
 #else
-#include "shell/posix/com.h"
+#include "shell/posix/sdk/com.h"
 #endif

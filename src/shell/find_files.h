@@ -5,5 +5,5 @@
 #ifdef _WIN32
 #include "shell/windows/find_files.h"
 #else
-#include "shell/posix/find_files.h"
+#include "shell/posix/sdk/find_files.h"
 #endif

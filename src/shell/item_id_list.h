@@ -6,5 +6,5 @@
 #ifdef _WIN32
 #include "shell/windows/item_id_list.h"
 #else
-#include "shell/posix/item_id_list.h"
+#include "shell/posix/sdk/item_id_list.h"
 #endif

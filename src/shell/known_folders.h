@@ -6,5 +6,5 @@
 #ifdef _WIN32
 #include "shell/windows/known_folders.h"
 #else
-#include "shell/posix/known_folders.h"
+#include "shell/posix/sdk/known_folders.h"
 #endif

@@ -5,5 +5,5 @@
 #ifdef _WIN32
 #include "shell/windows/property_store.h"
 #else
-#include "shell/posix/property_store.h"
+#include "shell/posix/sdk/property_store.h"
 #endif

@@ -8,5 +8,5 @@
 #ifdef _WIN32
 #include "shell/windows/shell_folder.h"
 #else
-#include "shell/posix/shell_folder.h"
+#include "shell/posix/sdk/shell_folder.h"
 #endif

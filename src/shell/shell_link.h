@@ -5,5 +5,5 @@
 #ifdef _WIN32
 #include "shell/windows/shell_link.h"
 #else
-#include "shell/posix/shell_link.h"
+#include "shell/posix/sdk/shell_link.h"
 #endif

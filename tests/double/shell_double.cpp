@@ -10,7 +10,7 @@
 #include <iostream>
 
 #include "shell/pinned_list.h"
-#include "shell/posix/text.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/find_files.h"
 #include "shell/known_folders.h"
 #include "shell/property_store.h"

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "shell/owners.h"
-#include "shell/posix/accounting.h"
-#include "shell/posix/text.h"
+#include "shell/posix/runtime/resource_account.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"

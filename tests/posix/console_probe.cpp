@@ -24,7 +24,7 @@
 
 #include "report/console.h"
 #include "shell/entry.h"
-#include "shell/posix/text.h"
+#include "shell/posix/host/native_text.h"
 
 namespace {
 

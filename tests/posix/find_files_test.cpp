@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "shell/find_files.h"
-#include "shell/posix/text.h"
+#include "shell/posix/host/native_text.h"
 #include "support/process.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "shell/posix/property_storage.h"
+#include "shell/posix/lnk/property_store_block.h"
 #include "shell/property_store.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/posix/bytes.h"
-#include "shell/posix/link_target.h"
+#include "shell/posix/lnk/bytes.h"
+#include "shell/posix/lnk/link_target.h"
 #include "support/process.h"
 
 namespace {

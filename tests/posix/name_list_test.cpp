@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/posix/name_list.h"
+#include "shell/posix/host/name_list.h"
 
 namespace {
 

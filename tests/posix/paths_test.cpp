@@ -6,7 +6,7 @@
 #include <climits>
 #include <string>
 
-#include "shell/posix/paths.h"
+#include "shell/posix/host/paths.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "shell/item_id_list.h"
 #include "shell/owners.h"
 #include "shell/pinned_list.h"
-#include "shell/posix/text.h"
+#include "shell/posix/host/native_text.h"
 #include "support/process.h"
 
 namespace {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "shell/owners.h"
-#include "shell/posix/item_ids.h"
-#include "shell/posix/text.h"
+#include "shell/posix/objects/path_id_list.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/shell_folder.h"
 #include "support/process.h"
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "shell/owners.h"
-#include "shell/posix/link_file.h"
-#include "shell/posix/property_storage.h"
-#include "shell/posix/text.h"
+#include "shell/posix/lnk/link_file.h"
+#include "shell/posix/lnk/property_store_block.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/posix/text.h"
+#include "shell/posix/host/native_text.h"
 
 namespace {
 

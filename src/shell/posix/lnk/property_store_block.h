@@ -1,0 +1,64 @@
+// The serialized property store of a link's PropertyStoreDataBlock: a list
+// of property storages, one per format identifier, each a list of property
+// records holding typed values. Parsing checks every size against the block;
+// editing rebuilds the block with one value replaced, added or removed and
+// every other byte as it was.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "shell/posix/lnk/bytes.h"
+#include "shell/posix/lnk/link_file.h"
+#include "shell/posix/sdk/property_store.h"
+
+namespace corvane::posix {
+
+struct PropertyRecord {
+  Extent extent;        // the whole record, ValueSize included
+  bool named = false;   // a record of the storage of named properties
+  std::uint32_t id = 0; // the property identifier of a numeric record
+  Extent value;         // the TypedPropertyValue
+};
+
+struct PropertyStorage {
+  Extent extent;  // the whole storage, StorageSize included
+  GUID formatId{};
+  std::vector<PropertyRecord> records;
+};
+
+// Parses a PropertyStoreDataBlock (BlockSize and signature included); the
+// extents are relative to the block. False when it does not hold together.
+bool ParsePropertyStoreBlock(Bytes block, std::vector<PropertyStorage>& storages);
+
+// Whether a PropertyStoreDataBlock holds together, by the same checks as
+// ParsePropertyStoreBlock, without listing anything.
+bool ValidPropertyStoreBlock(Bytes block);
+
+// The TypedPropertyValue of a key in a valid block (relative to the block):
+// the first numeric record of the first storage of the key's format that
+// has it, as FindProperty finds it. False when the key is not there.
+bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value);
+
+// The record of a key among the storages, or null.
+const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,
+                                   REFPROPERTYKEY key);
+
+// A copy of a TypedPropertyValue in a variant, the variant owning its
+// memory. A type the stand-in does not copy comes back with its type and no
+// data. HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT) when the value's own sizes
+// pass its end.
+HRESULT ReadTypedValue(Bytes value, PROPVARIANT& variant);
+
+// The TypedPropertyValue of a variant. False for a type the stand-in does
+// not write.
+bool EncodeTypedValue(REFPROPVARIANT variant, std::vector<std::uint8_t>& value);
+
+// The block with the key's value set to the TypedPropertyValue given, or
+// removed when value is null. An empty block stands for a link without one;
+// the result is empty when nothing is left to store.
+std::vector<std::uint8_t> BlockWithValue(Bytes block, const std::vector<PropertyStorage>& storages,
+                                         REFPROPERTYKEY key,
+                                         const std::vector<std::uint8_t>* value);
+
+}  // namespace corvane::posix
