@@ -11,6 +11,7 @@
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/link_target.h"
 #include "shell/posix/lnk/property_store_block.h"
+#include "shell/posix/objects/typed_value.h"
 #include "shell/posix/host/native_text.h"
 
 namespace posix = corvane::posix;
@@ -37,8 +38,11 @@ void ThroughTheLinkObject(const std::uint8_t* data, std::size_t size) {
   const HRESULT loaded = object.file->Load(path.wide.c_str(), STGM_READ);
 
   posix::LinkFile parsed;
-  const HRESULT parsedResult = posix::ParseLinkFile(std::vector<std::uint8_t>(data, data + size), parsed);
-  if (SUCCEEDED(loaded) != SUCCEEDED(parsedResult)) Fail("Load and ParseLinkFile disagree");
+  const posix::Refusal refusal =
+      posix::ParseLinkFile(std::vector<std::uint8_t>(data, data + size), parsed);
+  if (SUCCEEDED(loaded) != (refusal == posix::Refusal::None)) {
+    Fail("Load and ParseLinkFile disagree");
+  }
   if (FAILED(loaded)) {
     if (loaded != HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT)) Fail("unexpected Load failure");
     return;
@@ -77,7 +81,9 @@ void DirectlyOverTheBytes(const std::uint8_t* data, std::size_t size) {
   posix::TargetFromIdList(bytes);
   posix::TargetFromLinkInfo(bytes);
   std::vector<posix::PropertyStorage> storages;
-  posix::ParsePropertyStoreBlock(bytes, storages);
+  if (posix::ParsePropertyStoreBlock(bytes, storages) != posix::CheckPropertyStoreBlock(bytes)) {
+    Fail("listing and checking a block give different reasons");
+  }
   PROPVARIANT value;
   if (SUCCEEDED(posix::ReadTypedValue(bytes, value))) PropVariantClear(&value);
 }

@@ -74,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Everything before and after the block is as it was loaded.
   posix::LinkFile before, after;
   const std::string saved = corvane::fuzz::ReadRunFile(path);
-  if (FAILED(posix::ParseLinkFile(std::vector<std::uint8_t>(data, data + size), before)) ||
-      FAILED(posix::ParseLinkFile(std::vector<std::uint8_t>(saved.begin(), saved.end()), after))) {
+  constexpr posix::Refusal kParsed = posix::Refusal::None;
+  if (posix::ParseLinkFile(std::vector<std::uint8_t>(data, data + size), before) != kParsed ||
+      posix::ParseLinkFile(std::vector<std::uint8_t>(saved.begin(), saved.end()), after) != kParsed) {
     Fail("parsing the original or the saved bytes");
   }
   const posix::Extent oldBlock = StoreBlock(before);

@@ -5,12 +5,16 @@
 #include <vector>
 
 #include "shell/posix/lnk/property_store_block.h"
+#include "shell/posix/objects/typed_value.h"
 #include "shell/property_store.h"
 
 namespace {
 
 using corvane::posix::Bytes;
+using corvane::posix::DecodeTypedValue;
 using corvane::posix::ReadTypedValue;
+using corvane::posix::Refusal;
+using corvane::posix::TypedValue;
 
 const HRESULT kCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 
@@ -19,6 +23,8 @@ const HRESULT kCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 TEST(FuzzRegression, TypedValueShorterThanItsHeaderIsCorrupt) {
   for (const std::vector<std::uint8_t>& bytes :
        std::vector<std::vector<std::uint8_t>>{{0x40, 0x00}, {0x40, 0x00, 0x00}, {0x1F, 0x00}}) {
+    TypedValue decoded;
+    EXPECT_EQ(DecodeTypedValue(Bytes(bytes), decoded), Refusal::TypedValueTruncated);
     PROPVARIANT value;
     EXPECT_EQ(ReadTypedValue(Bytes(bytes), value), kCorrupt);
     EXPECT_EQ(value.vt, VT_EMPTY);

@@ -25,6 +25,7 @@ using corvane::com_ptr;
 using corvane::posix::AppendGuid;
 using corvane::posix::AppendU16;
 using corvane::posix::AppendU32;
+using corvane::posix::CheckPropertyStoreBlock;
 using corvane::posix::DecodeNativeText;
 using corvane::posix::Extent;
 using corvane::posix::FindProperty;
@@ -33,14 +34,12 @@ using corvane::posix::LinkFile;
 using corvane::posix::ParseLinkFile;
 using corvane::posix::ParsePropertyStoreBlock;
 using corvane::posix::PropertyStorage;
+using corvane::posix::Refusal;
 using corvane::posix::ReadRegularFile;
-using corvane::posix::ValidPropertyStoreBlock;
 using corvane::testing::ListFolder;
 using corvane::testing::ReadFileBytes;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
-
-const HRESULT kCorrupt = HResultFromBits(0x80070570);
 
 constexpr GUID kLinkClassId = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr std::uint32_t kStringFlags = 0x04 | 0x08 | 0x10 | 0x20 | 0x40;  // all five
@@ -100,10 +99,10 @@ std::vector<std::uint8_t> LinkWithLinkInfo(std::uint32_t localBasePath, std::uin
 
 TEST(LinkInfoOffsets, EachOffsetPointsPastTheHeaderAndInsideTheStructure) {
   LinkFile link;
-  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x1F), link), S_OK);
-  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x20, 0x1F), link), kCorrupt);  // at its end
-  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x20), link), kCorrupt);
-  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1B, 0x1F), link), kCorrupt);  // in its header
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x1F), link), Refusal::None);
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x20, 0x1F), link), Refusal::LinkInfoOffset);  // at its end
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x20), link), Refusal::LinkInfoOffset);
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1B, 0x1F), link), Refusal::LinkInfoOffset);  // in its header
 }
 
 class LinkFileTest : public ::testing::Test {
@@ -144,7 +143,7 @@ TEST_F(LinkFileTest, UnicodeStringsDecodeWithSurrogatePairsJoined) {
   const std::vector<std::u16string> texts = {u"Description", u"..\\rel", u"C:\\Work",
                                              u"--flag \u00e9\u0100", u"C:\\icon.ico,\xD83D\xDE00"};
   LinkFile link;
-  ASSERT_EQ(ParseLinkFile(LinkWithStrings(true, texts), link), S_OK);
+  ASSERT_EQ(ParseLinkFile(LinkWithStrings(true, texts), link), Refusal::None);
   EXPECT_EQ(link.Text(link.name), L"Description");
   EXPECT_EQ(link.Text(link.relativePath), L"..\\rel");
   EXPECT_EQ(link.Text(link.workingDir), L"C:\\Work");
@@ -162,7 +161,7 @@ TEST_F(LinkFileTest, AnsiStringsDecodeAsWindows1252) {
   // 0x80 is the euro sign in Windows-1252; 0xE9 is e acute.
   const std::vector<std::u16string> texts = {u"Desc\x80", u"", u"C:\\Caf\xE9", u"-x", u"i.ico"};
   LinkFile link;
-  ASSERT_EQ(ParseLinkFile(LinkWithStrings(false, texts), link), S_OK);
+  ASSERT_EQ(ParseLinkFile(LinkWithStrings(false, texts), link), Refusal::None);
   EXPECT_EQ(link.Text(link.name), L"Desc\u20AC");
   EXPECT_EQ(link.Text(link.relativePath), L"");
   EXPECT_EQ(link.Text(link.workingDir), L"C:\\Caf\u00E9");
@@ -182,19 +181,20 @@ TEST_F(LinkFileTest, StringThatPassesTheEndIsRefusedAtParse) {
     const std::size_t lastCount = bytes.size() - 4 - (unicode ? 8 : 4) - 2;
     bytes[lastCount] = 200;
     LinkFile link;
-    EXPECT_EQ(ParseLinkFile(bytes, link), kCorrupt) << unicode;
+    EXPECT_EQ(ParseLinkFile(bytes, link), Refusal::StringDataTruncated) << unicode;
   }
 }
 
 TEST_F(LinkFileTest, KeySearchFindsWhatTheListedStoragesHold) {
   for (const std::string& sample : SampleNames()) {
     LinkFile link;
-    if (ParseLinkFile(SampleBytes(sample), link) != S_OK || link.propertyStoreBlock.size == 0) {
+    if (ParseLinkFile(SampleBytes(sample), link) != Refusal::None ||
+        link.propertyStoreBlock.size == 0) {
       continue;
     }
     const auto block = link.View(link.propertyStoreBlock);
     std::vector<PropertyStorage> storages;
-    ASSERT_TRUE(ParsePropertyStoreBlock(block, storages)) << sample;
+    ASSERT_EQ(ParsePropertyStoreBlock(block, storages), Refusal::None) << sample;
     for (const PropertyStorage& storage : storages) {
       for (const auto& record : storage.records) {
         // Named records have no numeric key; their id is a name's size.
@@ -218,7 +218,8 @@ TEST_F(LinkFileTest, CheckingAndListingAgreeOnEveryDamagedBlock) {
   std::mt19937 random(7);
   for (const std::string& sample : SampleNames()) {
     LinkFile link;
-    if (ParseLinkFile(SampleBytes(sample), link) != S_OK || link.propertyStoreBlock.size == 0) {
+    if (ParseLinkFile(SampleBytes(sample), link) != Refusal::None ||
+        link.propertyStoreBlock.size == 0) {
       continue;
     }
     const auto view = link.View(link.propertyStoreBlock);
@@ -228,7 +229,7 @@ TEST_F(LinkFileTest, CheckingAndListingAgreeOnEveryDamagedBlock) {
       const std::size_t at = random() % damaged.size();
       damaged[at] = static_cast<std::uint8_t>(damaged[at] ^ (1u << (random() % 8)));
       std::vector<PropertyStorage> storages;
-      ASSERT_EQ(ValidPropertyStoreBlock(damaged), ParsePropertyStoreBlock(damaged, storages))
+      ASSERT_EQ(CheckPropertyStoreBlock(damaged), ParsePropertyStoreBlock(damaged, storages))
           << sample << " bit flipped at " << at;
     }
   }
@@ -236,10 +237,10 @@ TEST_F(LinkFileTest, CheckingAndListingAgreeOnEveryDamagedBlock) {
 
 TEST_F(LinkFileTest, ListingABrokenBlockKeepsOnlyTheWholeStoragesBeforeTheFault) {
   LinkFile link;
-  ASSERT_EQ(ParseLinkFile(SampleBytes("sample3.lnk"), link), S_OK);
+  ASSERT_EQ(ParseLinkFile(SampleBytes("sample3.lnk"), link), Refusal::None);
   const auto view = link.View(link.propertyStoreBlock);
   std::vector<PropertyStorage> one;
-  ASSERT_TRUE(ParsePropertyStoreBlock(view, one));
+  ASSERT_EQ(ParsePropertyStoreBlock(view, one), Refusal::None);
   ASSERT_EQ(one.size(), 1u);
   // The block with its storage twice, the second with a broken version.
   const auto storage = view.subspan(one[0].extent.offset, one[0].extent.size);
@@ -251,18 +252,18 @@ TEST_F(LinkFileTest, ListingABrokenBlockKeepsOnlyTheWholeStoragesBeforeTheFault)
   corvane::posix::WriteU32(block, 0, static_cast<std::uint32_t>(block.size()));
 
   std::vector<PropertyStorage> storages;
-  ASSERT_TRUE(ParsePropertyStoreBlock(block, storages));
+  ASSERT_EQ(ParsePropertyStoreBlock(block, storages), Refusal::None);
   ASSERT_EQ(storages.size(), 2u);
   block[second + 4] ^= 0xFF;
-  EXPECT_FALSE(ParsePropertyStoreBlock(block, storages));
-  EXPECT_FALSE(ValidPropertyStoreBlock(block));
+  EXPECT_EQ(ParsePropertyStoreBlock(block, storages), Refusal::PropertyStorageVersion);
+  EXPECT_EQ(CheckPropertyStoreBlock(block), Refusal::PropertyStorageVersion);
   ASSERT_EQ(storages.size(), 1u);
   EXPECT_EQ(storages[0].records.size(), one[0].records.size());
   // A record cut short in the second storage: still only the first.
   block[second + 4] ^= 0xFF;
   corvane::posix::WriteU32(block, second + 24, 0xFFFF);
-  EXPECT_FALSE(ParsePropertyStoreBlock(block, storages));
-  EXPECT_FALSE(ValidPropertyStoreBlock(block));
+  EXPECT_EQ(ParsePropertyStoreBlock(block, storages), Refusal::PropertyRecordSize);
+  EXPECT_EQ(CheckPropertyStoreBlock(block), Refusal::PropertyRecordSize);
   EXPECT_EQ(storages.size(), 1u);
 }
 

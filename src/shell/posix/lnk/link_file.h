@@ -11,30 +11,10 @@
 #include <vector>
 
 #include "shell/posix/lnk/bytes.h"
-#include "shell/posix/sdk/com.h"
+#include "shell/posix/lnk/layout.h"
+#include "shell/posix/lnk/refusal.h"
 
 namespace corvane::posix {
-
-// LinkFlags of the ShellLinkHeader.
-enum LinkFlag : std::uint32_t {
-  HasLinkTargetIDList = 0x00000001,
-  HasLinkInfo = 0x00000002,
-  HasName = 0x00000004,
-  HasRelativePath = 0x00000008,
-  HasWorkingDir = 0x00000010,
-  HasArguments = 0x00000020,
-  HasIconLocation = 0x00000040,
-  IsUnicode = 0x00000080,
-  ForceNoLinkInfo = 0x00000100,
-  HasDarwinID = 0x00001000,
-};
-
-inline constexpr std::uint32_t kShellLinkHeaderSize = 0x4C;
-
-// No shortcut comes near this size: a larger file is refused unread, and
-// nothing larger is ever written.
-inline constexpr std::size_t kMaximumLinkFileSize = 64 * 1024 * 1024;
-inline constexpr std::uint32_t kPropertyStoreDataBlockSignature = 0xA0000009;
 
 // A stretch of the loaded bytes.
 struct Extent {
@@ -68,9 +48,9 @@ struct LinkFile {
   std::wstring Text(Extent extent) const;
 };
 
-// Parses the bytes of a link file. S_OK, or
-// HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT) for bytes that are not a valid link.
-HRESULT ParseLinkFile(std::vector<std::uint8_t> bytes, LinkFile& link);
+// Parses the bytes of a link file: Refusal::None, or why the bytes are not a
+// valid link (link is then left as it was).
+Refusal ParseLinkFile(std::vector<std::uint8_t> bytes, LinkFile& link);
 
 // The link's target path as Windows' GetPath finds it: from the
 // LinkTargetIDList when it names a file-system object by drive, else from the

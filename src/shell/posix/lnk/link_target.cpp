@@ -6,33 +6,14 @@
 #include <vector>
 
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/lnk/layout.h"
 
 namespace corvane::posix {
 namespace {
 
-// {20D04FE0-3AEA-1069-A2D8-08002B30309D}: My Computer, the root of the drives.
-constexpr GUID kMyComputer = {0x20D04FE0, 0x3AEA, 0x1069,
-                              {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
-
-constexpr std::uint8_t kRootFolderClass = 0x1F;
-constexpr std::uint8_t kClassTypeMask = 0x70;
-constexpr std::uint8_t kVolumeType = 0x20;
-constexpr std::uint8_t kVolumeHasName = 0x01;
-constexpr std::uint8_t kFileEntryUnicode = 0x04;
-constexpr std::size_t kVolumeNameOffset = 3;
-constexpr std::size_t kVolumeNameSize = 20;
-constexpr std::size_t kPrimaryNameOffset = 14;
-constexpr std::uint32_t kFileEntryExtension = 0xBEEF0004;
-constexpr std::size_t kExtensionHeaderSize = 8;
-
-// LinkInfo and CommonNetworkRelativeLink.
-constexpr std::uint32_t kLinkInfoMinimumHeader = 0x1C;
-constexpr std::uint32_t kLinkInfoUnicodeHeader = 0x24;
-constexpr std::uint32_t kVolumeIdAndLocalBasePath = 0x1;
-constexpr std::uint32_t kCommonNetworkRelativeLinkAndPathSuffix = 0x2;
-constexpr std::uint32_t kNetworkLinkMinimumSize = 0x14;
-constexpr std::uint32_t kNetworkLinkUnicodeSize = 0x1C;
-constexpr std::uint32_t kValidDevice = 0x1;
+namespace item = layout::shell_item;
+namespace link_info = layout::link_info;
+namespace network_link = layout::network_link;
 
 // How many items an IDList holds; nothing when an item does not fit or the
 // terminator is missing.
@@ -43,8 +24,8 @@ std::optional<std::size_t> CountItems(Bytes idList) {
     std::uint16_t size = 0;
     if (!ReadU16(idList, offset, size)) return std::nullopt;
     if (size == 0) return count;
-    // An item holds at least its size and its class byte.
-    if (size < 3 || !Fits(idList.size(), offset, size)) return std::nullopt;
+    // An item holds at least its size and its class type.
+    if (size < item::kMinimumSize || !Fits(idList.size(), offset, size)) return std::nullopt;
     ++count;
     offset += size;
   }
@@ -55,9 +36,9 @@ std::optional<std::size_t> CountItems(Bytes idList) {
 Bytes NextItem(Bytes idList, std::size_t& offset) {
   std::uint16_t size = 0;
   ReadU16(idList, offset, size);
-  const Bytes item = idList.subspan(offset, size);
+  const Bytes shellItem = idList.subspan(offset, size);
   offset += size;
-  return item;
+  return shellItem;
 }
 
 // NUL-terminated 8-bit text starting at offset and ending before limit.
@@ -91,16 +72,20 @@ std::optional<std::wstring> ReadUtf16Z(Bytes bytes, std::size_t offset, std::siz
   return text;
 }
 
-bool IsMyComputer(Bytes item) {
+bool IsMyComputer(Bytes shellItem) {
   GUID folder{};
-  return item[2] == kRootFolderClass && ReadGuid(item, 4, folder) && folder == kMyComputer;
+  return shellItem[item::kClassType] == item::kRootFolderClass &&
+         ReadGuid(shellItem, item::kRootFolderGuid, folder) && folder == item::kMyComputer;
 }
 
 // Appends "C:\" for a volume item that names a drive; false for any other.
-bool AppendDriveOfVolumeItem(Bytes item, std::wstring& path) {
-  const std::uint8_t type = item[2];
-  if ((type & kClassTypeMask) != kVolumeType || (type & kVolumeHasName) == 0) return false;
-  const auto name = ReadAnsiZ(item, kVolumeNameOffset, kVolumeNameOffset + kVolumeNameSize);
+bool AppendDriveOfVolumeItem(Bytes shellItem, std::wstring& path) {
+  const std::uint8_t type = shellItem[item::kClassType];
+  if ((type & item::kClassTypeMask) != item::kVolumeClass || (type & item::kVolumeHasName) == 0) {
+    return false;
+  }
+  const auto name =
+      ReadAnsiZ(shellItem, item::kVolumeName, item::kVolumeName + item::kVolumeNameSize);
   if (!name || name->size() < 2 || name->size() > 3) return false;
   const char letter = (*name)[0];
   const bool isLetter = (letter >= 'A' && letter <= 'Z') || (letter >= 'a' && letter <= 'z');
@@ -124,21 +109,19 @@ bool IsComponentName(std::wstring_view name) {
 // Where the long name of a file entry extension block at offset lies: its
 // first UTF-16 unit and how many units it has before its terminator (none
 // when the block holds no long name). False when the block is malformed.
-bool LocateLongName(Bytes item, std::size_t offset, std::size_t& nameOffset, std::size_t& units) {
+bool LocateLongName(Bytes shellItem, std::size_t offset, std::size_t& nameOffset,
+                    std::size_t& units) {
   std::uint16_t size = 0, version = 0;
-  ReadU16(item, offset, size);
-  ReadU16(item, offset + 2, version);
-  if (size < kExtensionHeaderSize || !Fits(item.size(), offset, size)) return false;
+  ReadU16(shellItem, offset + item::kExtensionSize, size);
+  ReadU16(shellItem, offset + item::kExtensionVersion, version);
+  if (size < item::kExtensionHeaderSize || !Fits(shellItem.size(), offset, size)) return false;
   units = 0;
-  // Version 3 (Windows XP) was the first with the long name; later versions
-  // put more fields before it.
-  if (version < 3) return true;
-  nameOffset = version >= 7 ? 38 : 20;
-  if (version >= 8) nameOffset += 4;
-  if (version >= 9) nameOffset += 4;
+  // Version 3 (Windows XP) was the first with the long name.
+  if (version < item::kFirstVersionWithLongName) return true;
+  nameOffset = item::LongNameOffset(version);
   if (nameOffset >= size) return false;
   nameOffset += offset;
-  const auto found = Utf16ZUnits(item, nameOffset, offset + size);
+  const auto found = Utf16ZUnits(shellItem, nameOffset, offset + size);
   if (!found) return false;
   units = *found;
   return true;
@@ -147,23 +130,23 @@ bool LocateLongName(Bytes item, std::size_t offset, std::size_t& nameOffset, std
 // Appends the long name of a file entry item to path: the Unicode name in
 // its extension block, else its primary name. False when the item is no
 // file entry, is malformed, or its name cannot be a path component.
-bool AppendNameOfFileEntry(Bytes item, std::wstring& path) {
-  const std::uint8_t type = item[2];
-  if ((type & 0xF0) != 0x30) return false;
-  const bool unicodePrimary = (type & kFileEntryUnicode) != 0;
+bool AppendNameOfFileEntry(Bytes shellItem, std::wstring& path) {
+  const std::uint8_t type = shellItem[item::kClassType];
+  if ((type & item::kFileEntryClassMask) != item::kFileEntryClass) return false;
+  const bool unicodePrimary = (type & item::kFileEntryUnicode) != 0;
   std::size_t primaryUnits = 0;
   std::string_view primaryAnsi;
   std::size_t primaryEnd = 0;
   if (unicodePrimary) {
-    const auto units = Utf16ZUnits(item, kPrimaryNameOffset, item.size());
+    const auto units = Utf16ZUnits(shellItem, item::kPrimaryName, shellItem.size());
     if (!units) return false;
     primaryUnits = *units;
-    primaryEnd = kPrimaryNameOffset + 2 * (primaryUnits + 1);
+    primaryEnd = item::kPrimaryName + 2 * (primaryUnits + 1);
   } else {
-    const auto name = ReadAnsiZ(item, kPrimaryNameOffset, item.size());
+    const auto name = ReadAnsiZ(shellItem, item::kPrimaryName, shellItem.size());
     if (!name) return false;
     primaryAnsi = *name;
-    primaryEnd = kPrimaryNameOffset + name->size() + 1;
+    primaryEnd = item::kPrimaryName + name->size() + 1;
     primaryEnd += primaryEnd % 2;  // the extension blocks start 16-bit aligned
   }
 
@@ -171,16 +154,18 @@ bool AppendNameOfFileEntry(Bytes item, std::wstring& path) {
   std::uint16_t firstExtension = 0;
   std::uint32_t signature = 0;
   std::size_t longNameOffset = 0, longNameUnits = 0;
-  if (ReadU16(item, item.size() - 2, firstExtension) && firstExtension >= primaryEnd &&
-      ReadU32(item, firstExtension + 4u, signature) && signature == kFileEntryExtension &&
-      !LocateLongName(item, firstExtension, longNameOffset, longNameUnits)) {
+  if (ReadU16(shellItem, shellItem.size() - item::kFirstExtensionFieldSize, firstExtension) &&
+      firstExtension >= primaryEnd &&
+      ReadU32(shellItem, firstExtension + item::kExtensionSignature, signature) &&
+      signature == item::kFileEntryExtensionSignature &&
+      !LocateLongName(shellItem, firstExtension, longNameOffset, longNameUnits)) {
     return false;
   }
   const std::size_t start = path.size();
   if (longNameUnits != 0) {
-    AppendUtf16Text(item, longNameOffset, longNameUnits, path);
+    AppendUtf16Text(shellItem, longNameOffset, longNameUnits, path);
   } else if (unicodePrimary) {
-    AppendUtf16Text(item, kPrimaryNameOffset, primaryUnits, path);
+    AppendUtf16Text(shellItem, item::kPrimaryName, primaryUnits, path);
   } else {
     AppendWindows1252(primaryAnsi, path);
   }
@@ -207,30 +192,31 @@ std::optional<std::wstring> UnicodeField(Bytes structure, std::uint32_t offset,
 std::optional<std::wstring> NetworkShare(Bytes linkInfo, std::uint32_t offset,
                                          std::uint32_t headerSize) {
   std::uint32_t size = 0, flags = 0, netNameOffset = 0, deviceNameOffset = 0;
-  if (offset < headerSize || !ReadU32(linkInfo, offset, size) || size < kNetworkLinkMinimumSize ||
-      !Fits(linkInfo.size(), offset, size)) {
+  if (offset < headerSize || !ReadU32(linkInfo, offset + network_link::kSize, size) ||
+      size < network_link::kMinimumSize || !Fits(linkInfo.size(), offset, size)) {
     return std::nullopt;
   }
   const Bytes link = linkInfo.subspan(offset, size);
-  ReadU32(link, 4, flags);
-  ReadU32(link, 8, netNameOffset);
-  ReadU32(link, 12, deviceNameOffset);
+  ReadU32(link, network_link::kFlags, flags);
+  ReadU32(link, network_link::kNetNameOffset, netNameOffset);
+  ReadU32(link, network_link::kDeviceNameOffset, deviceNameOffset);
   // Past the minimal header, the Unicode names' offsets follow.
-  const bool unicode = netNameOffset > kNetworkLinkMinimumSize;
+  const bool unicode = netNameOffset > network_link::kMinimumSize;
   std::uint32_t netNameOffsetUnicode = 0, deviceNameOffsetUnicode = 0;
   if (unicode) {
-    if (size < kNetworkLinkUnicodeSize) return std::nullopt;
-    ReadU32(link, 0x14, netNameOffsetUnicode);
-    ReadU32(link, 0x18, deviceNameOffsetUnicode);
+    if (size < network_link::kUnicodeSize) return std::nullopt;
+    ReadU32(link, network_link::kNetNameOffsetUnicode, netNameOffsetUnicode);
+    ReadU32(link, network_link::kDeviceNameOffsetUnicode, deviceNameOffsetUnicode);
   }
-  const std::uint32_t linkHeader = unicode ? kNetworkLinkUnicodeSize : kNetworkLinkMinimumSize;
+  const std::uint32_t linkHeader =
+      unicode ? network_link::kUnicodeSize : network_link::kMinimumSize;
 
   auto netName = unicode && netNameOffsetUnicode != 0
                      ? UnicodeField(link, netNameOffsetUnicode, linkHeader)
                      : AnsiField(link, netNameOffset, linkHeader);
   if (!netName) return std::nullopt;
   if (!netName->empty()) return netName;
-  if ((flags & kValidDevice) == 0) return std::wstring();
+  if ((flags & network_link::ValidDevice) == 0) return std::wstring();
   return unicode && deviceNameOffsetUnicode != 0
              ? UnicodeField(link, deviceNameOffsetUnicode, linkHeader)
              : AnsiField(link, deviceNameOffset, linkHeader);
@@ -257,21 +243,22 @@ std::wstring TargetFromIdList(Bytes idList) {
 
 std::wstring TargetFromLinkInfo(Bytes linkInfo) {
   std::uint32_t size = 0, headerSize = 0, flags = 0;
-  if (!ReadU32(linkInfo, 0, size) || size > linkInfo.size()) return {};
+  if (!ReadU32(linkInfo, link_info::kLinkInfoSize, size) || size > linkInfo.size()) return {};
   const Bytes info = linkInfo.first(size);
-  if (!ReadU32(info, 4, headerSize) || headerSize < kLinkInfoMinimumHeader || headerSize > size) {
+  if (!ReadU32(info, link_info::kLinkInfoHeaderSize, headerSize) ||
+      headerSize < link_info::kMinimumHeaderSize || headerSize > size) {
     return {};
   }
   std::uint32_t localBasePathOffset = 0, networkLinkOffset = 0, suffixOffset = 0;
-  ReadU32(info, 8, flags);
-  ReadU32(info, 16, localBasePathOffset);
-  ReadU32(info, 20, networkLinkOffset);
-  ReadU32(info, 24, suffixOffset);
-  const bool unicode = headerSize >= kLinkInfoUnicodeHeader;
+  ReadU32(info, link_info::kLinkInfoFlags, flags);
+  ReadU32(info, link_info::kLocalBasePathOffset, localBasePathOffset);
+  ReadU32(info, link_info::kCommonNetworkRelativeLinkOffset, networkLinkOffset);
+  ReadU32(info, link_info::kCommonPathSuffixOffset, suffixOffset);
+  const bool unicode = headerSize >= link_info::kUnicodeHeaderSize;
   std::uint32_t localBasePathOffsetUnicode = 0, suffixOffsetUnicode = 0;
   if (unicode) {
-    ReadU32(info, 28, localBasePathOffsetUnicode);
-    ReadU32(info, 32, suffixOffsetUnicode);
+    ReadU32(info, link_info::kLocalBasePathOffsetUnicode, localBasePathOffsetUnicode);
+    ReadU32(info, link_info::kCommonPathSuffixOffsetUnicode, suffixOffsetUnicode);
   }
 
   std::optional<std::wstring> suffix;
@@ -284,14 +271,14 @@ std::wstring TargetFromLinkInfo(Bytes linkInfo) {
   }
   if (!suffix) return {};
 
-  if (flags & kVolumeIdAndLocalBasePath) {
+  if (flags & link_info::VolumeIDAndLocalBasePath) {
     auto base = unicode && localBasePathOffsetUnicode != 0
                           ? UnicodeField(info, localBasePathOffsetUnicode, headerSize)
                           : AnsiField(info, localBasePathOffset, headerSize);
     if (!base) return {};
     if (!base->empty()) return std::move(base->append(*suffix));
   }
-  if (flags & kCommonNetworkRelativeLinkAndPathSuffix) {
+  if (flags & link_info::CommonNetworkRelativeLinkAndPathSuffix) {
     auto share = NetworkShare(info, networkLinkOffset, headerSize);
     if (!share || share->empty()) return {};
     if (!suffix->empty()) {

@@ -8,8 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include <string>
+
 #include "shell/posix/lnk/bytes.h"
 #include "shell/posix/lnk/link_file.h"
+#include "shell/posix/lnk/refusal.h"
 #include "shell/posix/sdk/property_store.h"
 
 namespace corvane::posix {
@@ -28,12 +31,13 @@ struct PropertyStorage {
 };
 
 // Parses a PropertyStoreDataBlock (BlockSize and signature included); the
-// extents are relative to the block. False when it does not hold together.
-bool ParsePropertyStoreBlock(Bytes block, std::vector<PropertyStorage>& storages);
+// extents are relative to the block. Refusal::None, or why the block does
+// not hold together.
+Refusal ParsePropertyStoreBlock(Bytes block, std::vector<PropertyStorage>& storages);
 
 // Whether a PropertyStoreDataBlock holds together, by the same checks as
 // ParsePropertyStoreBlock, without listing anything.
-bool ValidPropertyStoreBlock(Bytes block);
+Refusal CheckPropertyStoreBlock(Bytes block);
 
 // The TypedPropertyValue of a key in a valid block (relative to the block):
 // the first numeric record of the first storage of the key's format that
@@ -44,15 +48,23 @@ bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value);
 const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,
                                    REFPROPERTYKEY key);
 
-// A copy of a TypedPropertyValue in a variant, the variant owning its
-// memory. A type the stand-in does not copy comes back with its type and no
-// data. HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT) when the value's own sizes
-// pass its end.
-HRESULT ReadTypedValue(Bytes value, PROPVARIANT& variant);
+// A TypedPropertyValue's contents, for the types the stand-in reads and
+// writes; any other type stands for itself alone.
+struct TypedValue {
+  VARTYPE type = VT_EMPTY;
+  std::uint8_t fixed[8] = {};  // a fixed-size type's value, as stored
+  std::wstring text;           // VT_LPWSTR and VT_BSTR, up to the first NUL when read
+  std::string ansi;            // VT_LPSTR, up to the first NUL
+  GUID guid{};                 // VT_CLSID
+};
 
-// The TypedPropertyValue of a variant. False for a type the stand-in does
-// not write.
-bool EncodeTypedValue(REFPROPVARIANT variant, std::vector<std::uint8_t>& value);
+// Reads a TypedPropertyValue: Refusal::None, or TypedValueTruncated when the
+// value's own sizes pass its end.
+Refusal DecodeTypedValue(Bytes value, TypedValue& decoded);
+
+// The TypedPropertyValue of a value. False for a type the stand-in does not
+// write (VT_LPSTR among them).
+bool EncodeTypedValue(const TypedValue& value, std::vector<std::uint8_t>& encoded);
 
 // The block with the key's value set to the TypedPropertyValue given, or
 // removed when value is null. An empty block stands for a link without one;

@@ -141,11 +141,13 @@ HRESULT Pin(const std::string& source) {
   struct stat sourceStatus;
   if (fstat(sourceFd.get(), &sourceStatus) != 0) return HResultFromErrno(errno);
   std::vector<std::uint8_t> bytes;
-  if ((error = ReadRegularFile(sourceFd.get(), sourceStatus, kMaximumLinkFileSize, bytes)) != 0) {
+  if ((error = ReadRegularFile(sourceFd.get(), sourceStatus, layout::kMaximumLinkFileSize, bytes)) != 0) {
     return error == EFBIG ? HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) : HResultFromErrno(error);
   }
   LinkFile link;
-  if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
+  if (ParseLinkFile(std::move(bytes), link) != Refusal::None) {
+    return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+  }
 
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
@@ -194,8 +196,8 @@ HRESULT Pin(const std::string& source) {
 std::wstring TargetOfLinkFile(const std::string& path) {
   std::vector<std::uint8_t> bytes;
   LinkFile link;
-  if (ReadRegularFile(path, kMaximumLinkFileSize, bytes) != 0 ||
-      FAILED(ParseLinkFile(std::move(bytes), link))) {
+  if (ReadRegularFile(path, layout::kMaximumLinkFileSize, bytes) != 0 ||
+      ParseLinkFile(std::move(bytes), link) != Refusal::None) {
     return {};
   }
   return LinkTarget(link);

@@ -19,6 +19,7 @@
 #include "shell/posix/host/paths.h"
 #include "shell/posix/lnk/property_store_block.h"
 #include "shell/posix/sdk/property_store.h"
+#include "shell/posix/objects/typed_value.h"
 #include "shell/posix/sdk/shell_link.h"
 #include "shell/posix/host/native_text.h"
 
@@ -26,6 +27,8 @@ namespace corvane::posix {
 namespace {
 
 const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+// Whatever rule of the format a file breaks, the link object calls it corrupt.
+const HRESULT kFileCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 
 // Copies text into a caller's buffer of cch UTF-16 units: as much as fits
 // with the terminator, never splitting a surrogate pair.
@@ -92,7 +95,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   HRESULT STDMETHODCALLTYPE GetHotkey(WORD* pwHotkey) override {
     if (pwHotkey == nullptr) return E_POINTER;
     std::uint16_t hotkey = 0;
-    ReadU16(link_.bytes, 0x40, hotkey);
+    ReadU16(link_.bytes, layout::header::kHotKey, hotkey);
     *pwHotkey = hotkey;
     return S_OK;
   }
@@ -100,7 +103,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   HRESULT STDMETHODCALLTYPE GetShowCmd(int* piShowCmd) override {
     if (piShowCmd == nullptr) return E_POINTER;
     std::uint32_t showCommand = 1;  // SW_SHOWNORMAL
-    ReadU32(link_.bytes, 0x3C, showCommand);
+    ReadU32(link_.bytes, layout::header::kShowCommand, showCommand);
     *piShowCmd = static_cast<int>(showCommand);
     return S_OK;
   }
@@ -108,7 +111,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   HRESULT STDMETHODCALLTYPE GetIconLocation(LPWSTR pszIconPath, int cch, int* piIcon) override {
     if (piIcon == nullptr) return E_POINTER;
     std::uint32_t index = 0;
-    ReadU32(link_.bytes, 0x38, index);
+    ReadU32(link_.bytes, layout::header::kIconIndex, index);
     *piIcon = static_cast<int>(index);
     return GetString(link_.iconLocation, pszIconPath, cch);
   }
@@ -193,7 +196,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
     if (!loaded_) return E_UNEXPECTED;
     return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
       StagedValue staged{key, propvar.vt == VT_EMPTY, {}};
-      if (!staged.remove && !EncodeTypedValue(propvar, staged.value)) return E_INVALIDARG;
+      if (!staged.remove && !WriteTypedValue(propvar, staged.value)) return E_INVALIDARG;
       staged_.push_back(std::move(staged));
       return S_OK;
     });
@@ -208,14 +211,14 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
     std::string path = AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     std::vector<std::uint8_t> bytes;
-    if (const int error = ReadRegularFile(path, kMaximumLinkFileSize, bytes); error != 0) {
+    if (const int error = ReadRegularFile(path, layout::kMaximumLinkFileSize, bytes); error != 0) {
       if (error == EISDIR) return E_ACCESSDENIED;
       if (error == EFBIG) return kFileTooLarge;
-      if (error == EINVAL) return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+      if (error == EINVAL) return kFileCorrupt;
       return HResultFromErrnoForPath(error, path);
     }
     LinkFile link;
-    if (const HRESULT hr = ParseLinkFile(std::move(bytes), link); FAILED(hr)) return hr;
+    if (ParseLinkFile(std::move(bytes), link) != Refusal::None) return kFileCorrupt;
     link_ = std::move(link);
     storages_.clear();
     storagesListed_ = false;
@@ -229,7 +232,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   // Nothing is written that Load would refuse: the file would be lost to
   // every later command.
   HRESULT SaveTo(LPCOLESTR pszFileName, BOOL fRemember) {
-    if (link_.bytes.size() > kMaximumLinkFileSize) return kFileTooLarge;
+    if (link_.bytes.size() > layout::kMaximumLinkFileSize) return kFileTooLarge;
     const std::string path = pszFileName == nullptr ? path_ : AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     if (const int error = ReplaceFileContents(path, link_.bytes); error != 0) {
@@ -256,7 +259,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
       bytes.insert(bytes.end(), link.bytes.begin(), link.bytes.begin() + start);
       bytes.insert(bytes.end(), newBlock.begin(), newBlock.end());
       bytes.insert(bytes.end(), link.bytes.begin() + start + oldBlock.size(), link.bytes.end());
-      if (FAILED(ParseLinkFile(std::move(bytes), link))) return E_FAIL;
+      if (ParseLinkFile(std::move(bytes), link) != Refusal::None) return E_FAIL;
       storages.clear();
       if (link.propertyStoreBlock.size != 0) {
         ParsePropertyStoreBlock(link.View(link.propertyStoreBlock), storages);
