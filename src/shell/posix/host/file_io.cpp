@@ -182,20 +182,6 @@ int TakeOverFileIdentity(const std::string& path, const struct stat& original, i
 
 }  // namespace
 
-unique_fd::unique_fd(unique_fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-
-unique_fd& unique_fd::operator=(unique_fd&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) close(fd_);
-    fd_ = std::exchange(other.fd_, -1);
-  }
-  return *this;
-}
-
-unique_fd::~unique_fd() {
-  if (fd_ >= 0) close(fd_);
-}
-
 TemporaryFile::~TemporaryFile() {
   if (!path_.empty()) unlink(path_.c_str());
 }
@@ -345,9 +331,8 @@ int ReadRegularFile(int fd, const struct stat& status, std::size_t limit,
 int ReplaceFileContents(const std::string& givenPath, const std::vector<std::uint8_t>& bytes) {
   // A symbolic link stays a link: the file it points at gets the new bytes.
   std::string path = givenPath;
-  if (char* resolved = realpath(givenPath.c_str(), nullptr)) {
-    path = resolved;
-    std::free(resolved);
+  if (const unique_malloced_text resolved(realpath(givenPath.c_str(), nullptr)); resolved) {
+    path = resolved.get();
   }
   mode_t mode = 0666;
   struct stat status;

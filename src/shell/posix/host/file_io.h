@@ -3,39 +3,16 @@
 // reader ever sees half a file and a run killed part-way leaves nothing.
 #pragma once
 
-#include <dirent.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "shell/posix/host/native_owners.h"
+
 namespace corvane::posix {
-
-// An open folder listing, closed when the owner goes out of scope.
-struct DirectoryCloser {
-  void operator()(DIR* directory) const { closedir(directory); }
-};
-using unique_dir = std::unique_ptr<DIR, DirectoryCloser>;
-
-// A file descriptor closed when the owner goes out of scope.
-class unique_fd {
- public:
-  unique_fd() = default;
-  explicit unique_fd(int fd) : fd_(fd) {}
-  unique_fd(const unique_fd&) = delete;
-  unique_fd& operator=(const unique_fd&) = delete;
-  unique_fd(unique_fd&& other) noexcept;
-  unique_fd& operator=(unique_fd&& other) noexcept;
-  ~unique_fd();
-  int get() const { return fd_; }
-  explicit operator bool() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;
-};
 
 // A new file in its destination's folder that has no name until it is
 // complete: an unnamed file (O_TMPFILE), which vanishes with the process

@@ -2,15 +2,14 @@
 
 #include <unistd.h>
 
-#include <memory>
-
+#include "shell/posix/host/native_owners.h"
 #include "shell/posix/host/native_text.h"
 
 namespace corvane::posix {
 namespace {
 
 std::string WorkingDirectory() {
-  std::unique_ptr<char, void (*)(void*)> cwd(getcwd(nullptr, 0), free);
+  const unique_malloced_text cwd(getcwd(nullptr, 0));
   return cwd ? std::string(cwd.get()) : std::string();
 }
 

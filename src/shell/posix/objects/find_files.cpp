@@ -20,7 +20,7 @@
 
 #include "shell/posix/runtime/resource_account.h"
 #include "shell/posix/host/errors.h"
-#include "shell/posix/host/file_io.h"
+#include "shell/posix/host/folder_listing.h"
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/paths.h"
 #include "shell/posix/host/native_text.h"
@@ -176,14 +176,14 @@ bool Describe(int folderFd, std::string_view name, WIN32_FIND_DATAW& data) {
 // described only when it is handed out, so a large folder costs a name per
 // entry rather than a find-data record.
 struct FindSearch {
-  unique_dir directory;
+  FolderListing folder;
   NameList names;
   std::size_t next = 0;
 
   // The next entry that still exists; false at the end.
   bool Next(WIN32_FIND_DATAW& data) {
     while (next < names.size()) {
-      if (Describe(dirfd(directory.get()), names.name(next++), data)) return true;
+      if (Describe(folder.fd(), names.name(next++), data)) return true;
     }
     return false;
   }
@@ -241,37 +241,35 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
                                                                : pattern.substr(0, separator + 1));
     if (folder.empty()) return INVALID_HANDLE_VALUE;
 
-    unique_dir directory(opendir(folder.c_str()));
-    if (!directory) return INVALID_HANDLE_VALUE;
-    const std::vector<Token> tokens = Tokens(mask);
     auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());
-    if (!search) return INVALID_HANDLE_VALUE;
+    if (!search || search->folder.Open(folder) != 0) return INVALID_HANDLE_VALUE;
+    const std::vector<Token> tokens = Tokens(mask);
     const bool starThenCharacters = IsStarThenCharacters(tokens);
     std::vector<char> table;
     std::wstring wideName;
-    while (const dirent* entry = readdir(directory.get())) {
-      const std::string_view name = entry->d_name;
+    const int listed = search->folder.ForEach([&](const dirent& entry) {
+      const std::string_view name = entry.d_name;
       // A drive's root has no "." and ".." on Windows.
-      if (folder == "/" && (name == "." || name == "..")) continue;
+      if (folder == "/" && IsDotOrDotDot(name)) return;
       // A name with a backslash cannot be written as a Windows path.
-      if (name.find('\\') != std::string_view::npos) continue;
+      if (name.find('\\') != std::string_view::npos) return;
       wideName.resize(name.size());
       wideName.resize(DecodeNativeTextTo(name, wideName.data()));
       if (starThenCharacters ? !MatchesStarThenCharacters(tokens, wideName)
                              : !Matches(tokens, wideName, table)) {
-        continue;
+        return;
       }
       search->names.Add(name);
-    }
+    });
+    if (listed != 0) return INVALID_HANDLE_VALUE;
     // "." and ".." first, as Windows reports them, then by name without
     // regard to case, as NTFS keeps a folder.
     search->names.Sort([](std::string_view a, std::string_view b) {
-      const bool aDots = a == "." || a == "..";
-      const bool bDots = b == "." || b == "..";
+      const bool aDots = IsDotOrDotDot(a);
+      const bool bDots = IsDotOrDotDot(b);
       if (aDots != bDots) return aDots;
       return LessIgnoringCaseNative(a, b);
     });
-    search->directory = std::move(directory);
     if (!search->Next(*lpFindFileData)) return INVALID_HANDLE_VALUE;
     return Searches().Add(std::move(search));
   });

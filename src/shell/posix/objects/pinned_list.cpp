@@ -17,6 +17,7 @@
 #include "shell/posix/objects/class_table.h"
 #include "shell/posix/host/errors.h"
 #include "shell/posix/host/file_io.h"
+#include "shell/posix/host/folder_listing.h"
 #include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/host/name_list.h"
@@ -84,23 +85,23 @@ unique_fd OpenRegularFile(const std::string& path, int* error) {
 }
 
 // Calls visit(name, path, folderFd) for every entry of the folder but "."
-// and ".." (name ends in a NUL; folderFd is the open folder's descriptor).
-// Hidden names are pins like any other: only a walk of the folder through
-// the shell leaves them out.
+// and ".." (name ends in a NUL; folderFd is the open folder's descriptor):
+// 0, or the errno that kept the folder from being listed whole. Hidden
+// names are pins like any other: only a walk of the folder through the
+// shell leaves them out.
 template <typename Visit>
 int ForEachEntry(const std::string& folder, Visit visit) {
-  unique_dir directory(opendir(folder.c_str()));
-  if (!directory) return errno;
+  FolderListing listing;
+  if (const int error = listing.Open(folder); error != 0) return error;
   std::string path = folder + "/";
   const std::size_t prefix = path.size();
-  while (dirent* entry = readdir(directory.get())) {
-    const std::string_view name = entry->d_name;
-    if (name.empty() || name == "." || name == "..") continue;
+  return listing.ForEach([&](const dirent& entry) {
+    const std::string_view name = entry.d_name;
+    if (name.empty() || IsDotOrDotDot(name)) return;
     path.resize(prefix);
     path.append(name);
-    visit(name, path, dirfd(directory.get()));
-  }
-  return 0;
+    visit(name, path, listing.fd());
+  });
 }
 
 // What a pin must know of the folder: whether a pinned file already holds

@@ -22,7 +22,7 @@
 #include "shell/owners.h"
 #include "shell/posix/runtime/com_object.h"
 #include "shell/posix/host/errors.h"
-#include "shell/posix/host/file_io.h"
+#include "shell/posix/host/folder_listing.h"
 #include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/paths.h"
@@ -40,34 +40,28 @@ void ClearOut(Out** out) {
 }
 
 // The entries of a folder that the flags ask for, sorted by name without
-// regard to case, as NTFS keeps them. A name
-// that starts with a dot is hidden; one with a backslash cannot be written
-// as a Windows path and is left out.
+// regard to case, as NTFS keeps them. A name that starts with a dot is
+// hidden; one with a backslash cannot be written as a Windows path and is
+// left out.
 int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
-  unique_dir directory(opendir(folder.c_str()));
-  if (!directory) return errno;
-  const int folderFd = dirfd(directory.get());
-  for (;;) {
-    errno = 0;
-    const dirent* entry = readdir(directory.get());
-    if (entry == nullptr) {
-      if (errno != 0) return errno;
-      break;
-    }
-    const std::string_view name = entry->d_name;
-    if (name == "." || name == ".." || name.find('\\') != std::string_view::npos) continue;
-    if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) continue;
+  FolderListing listing;
+  if (const int error = listing.Open(folder); error != 0) return error;
+  const int listed = listing.ForEach([&](const dirent& entry) {
+    const std::string_view name = entry.d_name;
+    if (IsDotOrDotDot(name) || name.find('\\') != std::string_view::npos) return;
+    if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) return;
     // A link counts as what it points to; a dangling one as a file. Where
     // the folder listing already tells the kind of entry, no stat is needed.
-    bool isFolder = entry->d_type == DT_DIR;
-    if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+    bool isFolder = entry.d_type == DT_DIR;
+    if (entry.d_type == DT_LNK || entry.d_type == DT_UNKNOWN) {
       struct stat status;
-      isFolder = fstatat(folderFd, entry->d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
+      isFolder = fstatat(listing.fd(), entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
     }
     if ((isFolder && (flags & SHCONTF_FOLDERS)) || (!isFolder && (flags & SHCONTF_NONFOLDERS))) {
       entries.Add(name, isFolder);
     }
-  }
+  });
+  if (listed != 0) return listed;
   entries.Sort(LessIgnoringCaseNative);
   return 0;
 }
