@@ -429,19 +429,6 @@ std::string WithAppIdValue(const std::string& lnk, const std::string& typedValue
 
 // --- Fixture ------------------------------------------------------------------------
 
-std::vector<std::string> SampleNames() {
-  std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(CORVANE_SAMPLES_DIR)) {
-    if (entry.path().extension() == ".lnk") names.push_back(entry.path().filename());
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
-std::string SampleBytes(const std::string& name) {
-  return ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name);
-}
-
 class AppIdTest : public CorvTest {
  protected:
   ProcessResult Get(const std::string& path) { return Run(path, "g"); }

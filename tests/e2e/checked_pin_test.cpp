@@ -33,10 +33,6 @@ constexpr std::string_view kParseFailed = "Failed to parse taskbar folder path.\
 const std::string kBrowser = "C:\\AnonymusBrowser-v2.0\\AnonymusBrowser.exe";
 const std::string kCmd = "C:\\Windows\\System32\\cmd.exe";
 
-std::string SampleBytes(const std::string& name) {
-  return ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name + ".lnk");
-}
-
 std::string Utf16Le(std::u16string_view text) {
   std::string out;
   for (const char16_t unit : text) {
@@ -112,7 +108,7 @@ class CheckedPinTest : public CorvTest {
   }
 
   std::string CopySample(const std::string& sample, const std::string& as) {
-    return WriteWorkFile(as, SampleBytes(sample));
+    return WriteWorkFile(as, SampleBytes(sample + ".lnk"));
   }
 
   // The pin folder as the searches write it: the application-data folder
@@ -207,13 +203,7 @@ const std::map<std::string, std::optional<std::u16string>>& SampleTargets() {
 
 std::vector<std::string> ShippedSamples() {
   std::vector<std::string> names;
-  for (const std::string& file : ListFolder(CORVANE_SAMPLES_DIR)) {
-    constexpr std::string_view kExtension = ".lnk";
-    if (file.size() > kExtension.size() &&
-        file.compare(file.size() - kExtension.size(), kExtension.size(), kExtension) == 0) {
-      names.push_back(file.substr(0, file.size() - kExtension.size()));
-    }
-  }
+  for (const std::string& file : SampleNames()) names.push_back(file.substr(0, file.size() - 4));
   return names;
 }
 
@@ -254,13 +244,13 @@ TEST_F(E2eCheckedPinSampleTargets, VWithNothingPinnedShowsEachTargetThenPins) {
     }
     EXPECT_TRUE(Produced(result, out.bytes(), "", 0));
     EXPECT_EQ(Pins(), std::vector<std::string>{name});
-    EXPECT_EQ(PinBytes(name), SampleBytes(sample));
+    EXPECT_EQ(PinBytes(name), SampleBytes(sample + ".lnk"));
   }
 }
 
 TEST_F(E2eCheckedPinSampleTargets, CharacterAboveLatin1EndsTheWideLinesButPinning) {
   // sample5's last item renamed from U+00A0 ".exe" to U+0100 ".exe".
-  std::string bytes = SampleBytes("sample5");
+  std::string bytes = SampleBytes("sample5.lnk");
   ASSERT_EQ(ReplaceAll(bytes, Utf16Le(u"\u00a0.exe"), Utf16Le(u"\u0100.exe")), 2);
   const std::string shortcut = WriteWorkFile("Wide.lnk", bytes);
   MakePinFolder();
@@ -283,7 +273,7 @@ TEST_F(E2eCheckedPin, EmptyPinFolderRunsBothSearchesThenPins) {
       NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) + std::string(kPinningNewIcon), "",
       0));
   EXPECT_EQ(Pins(), std::vector<std::string>{"Browser.lnk"});
-  EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8"));
+  EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8.lnk"));
 }
 
 TEST_F(E2eCheckedPin, MissingPinFolderIsReportedAndThePinCreatesIt) {
@@ -310,18 +300,18 @@ TEST_F(E2eCheckedPin, MissingPinFolderIsReportedAndThePinCreatesIt) {
 }
 
 TEST_F(E2eCheckedPin, SameTargetPinnedLeavesOnlyTheNamespaceLines) {
-  PlacePin("Pinned.lnk", SampleBytes("sample9"));
+  PlacePin("Pinned.lnk", SampleBytes("sample9.lnk"));
   for (const std::string sample : {"sample8", "sample11", "sample12", "sample14", "sample15"}) {
     SCOPED_TRACE(sample);
     const std::string shortcut = CopySample(sample, sample + ".lnk");
     EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
   }
   EXPECT_EQ(Pins(), std::vector<std::string>{"Pinned.lnk"});
-  EXPECT_EQ(PinBytes("Pinned.lnk"), SampleBytes("sample9"));
+  EXPECT_EQ(PinBytes("Pinned.lnk"), SampleBytes("sample9.lnk"));
 }
 
 TEST_F(E2eCheckedPin, OneDifferingPinShowsEveryLineInOrder) {
-  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  PlacePin("Cmd.lnk", SampleBytes("sample13.lnk"));
   const std::string shortcut = CopySample("sample8", "Browser.lnk");
 
   const std::string out = "Searching match for " + kBrowser + "\r\n" +      //
@@ -332,15 +322,15 @@ TEST_F(E2eCheckedPin, OneDifferingPinShowsEveryLineInOrder) {
                           "No matching icon found, pinning new icon\r\n";
   EXPECT_TRUE(Produced(Run(shortcut, "v"), out, "", 0));
   EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser.lnk", "Cmd.lnk"}));
-  EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13"));
-  EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8"));
+  EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13.lnk"));
+  EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8.lnk"));
 }
 
 TEST_F(E2eCheckedPin, TargetDifferingOnlyInLetterCaseIsNoMatch) {
   // sample8 with the program's name starting in lower case, in the item
   // list's long name and the LinkInfo path alike (and the other copies of
   // the name in the file).
-  std::string lower = SampleBytes("sample8");
+  std::string lower = SampleBytes("sample8.lnk");
   ASSERT_GE(ReplaceAll(lower, "AnonymusBrowser.exe", "anonymusBrowser.exe"), 1);
   ASSERT_GE(ReplaceAll(lower, Utf16Le(u"AnonymusBrowser.exe"), Utf16Le(u"anonymusBrowser.exe")), 1);
   const std::string lowerTarget = "C:\\AnonymusBrowser-v2.0\\anonymusBrowser.exe";
@@ -364,7 +354,7 @@ TEST_F(E2eCheckedPin, TargetDifferingOnlyInLetterCaseIsNoMatch) {
 
 TEST_F(E2eCheckedPin, UnreadablePinIsReportedByTheFileSearchOnly) {
   PlacePin("Broken.lnk", "not a shortcut \x01\x02\xff at all");
-  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  PlacePin("Cmd.lnk", SampleBytes("sample13.lnk"));
   const std::string shortcut = CopySample("sample8", "Browser.lnk");
 
   EXPECT_TRUE(Produced(Run(shortcut, "v"),
@@ -376,8 +366,8 @@ TEST_F(E2eCheckedPin, UnreadablePinIsReportedByTheFileSearchOnly) {
 }
 
 TEST_F(E2eCheckedPin, PinWithoutReadPermissionIsReportedByTheFileSearchOnly) {
-  PlacePin("Locked.lnk", SampleBytes("sample13"));
-  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  PlacePin("Locked.lnk", SampleBytes("sample13.lnk"));
+  PlacePin("Cmd.lnk", SampleBytes("sample13.lnk"));
   const std::string shortcut = CopySample("sample8", "Browser.lnk");
   ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
   ASSERT_EQ(chmod((PinFolder() + "/Locked.lnk").c_str(), 0), 0);
@@ -406,7 +396,7 @@ TEST_F(E2eCheckedPin, FolderNamedLikeAShortcutIsAFileSearchCandidate) {
 // The pin goes ahead after both searches, and the pinned list refuses a
 // file that is no shortcut.
 TEST_F(E2eCheckedPin, UnreadableGivenShortcutSkipsBothSearchesAndIsNotPinned) {
-  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  PlacePin("Cmd.lnk", SampleBytes("sample13.lnk"));
   const std::string garbage = "not a shortcut \x01\x02\xff at all";
   const std::string shortcut = WriteWorkFile("Bad.lnk", garbage);
 
@@ -425,7 +415,7 @@ TEST_F(E2eCheckedPin, UnreadableGivenShortcutSkipsBothSearchesAndIsNotPinned) {
 }
 
 TEST_F(E2eCheckedPin, MissingGivenShortcutFailsToGetAnItem) {
-  PlacePin("Cmd.lnk", SampleBytes("sample13"));
+  PlacePin("Cmd.lnk", SampleBytes("sample13.lnk"));
   const std::string missing = WorkPath("missing.lnk");
 
   EXPECT_TRUE(Produced(Run(missing, "v"),
@@ -437,9 +427,9 @@ TEST_F(E2eCheckedPin, MissingGivenShortcutFailsToGetAnItem) {
 TEST_F(E2eCheckedPin, HiddenPinWithTheSameTargetIsFoundByTheFileSearchOnly) {
   // Sorted by name: .Cmd.lnk, .Same.lnk, Zed.lnk. The search stops at the
   // match, so Zed.lnk is never shown.
-  PlacePin(".Cmd.lnk", SampleBytes("sample13"));
-  PlacePin(".Same.lnk", SampleBytes("sample9"));
-  PlacePin("Zed.lnk", SampleBytes("sample13"));
+  PlacePin(".Cmd.lnk", SampleBytes("sample13.lnk"));
+  PlacePin(".Same.lnk", SampleBytes("sample9.lnk"));
+  PlacePin("Zed.lnk", SampleBytes("sample13.lnk"));
   const std::string shortcut = CopySample("sample8", "Browser.lnk");
 
   EXPECT_TRUE(Produced(Run(shortcut, "v"),
@@ -461,7 +451,7 @@ TEST_F(E2eCheckedPinUnpinByTarget, ShortcutChangedSincePinningIsStillUnpinned) {
   ASSERT_TRUE(Produced(
       Run(shortcut, "s", "Corvane.Test"),
       "Successfully set AppUserModelID 'Corvane.Test' for shortcut: " + shortcut + "\r\n", "", 0));
-  ASSERT_NE(ReadFileBytes(shortcut), SampleBytes("sample8"));
+  ASSERT_NE(ReadFileBytes(shortcut), SampleBytes("sample8.lnk"));
 
   // The checked pin still sees it pinned, by its target.
   EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
@@ -482,7 +472,7 @@ TEST_F(E2eCheckedPinUnpinByTarget, UnpinRemovesEveryPinOfTheSameTarget) {
 
   EXPECT_TRUE(Unpinned(Run(first, "u")));
   EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
-  EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13"));
+  EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13.lnk"));
 }
 
 }  // namespace

@@ -26,10 +26,6 @@ std::string WrappedProgram() {
   return program != nullptr && *program != '\0' ? program : CORV_BINARY;
 }
 
-std::string ExampleBytes(const std::string& name) {
-  return ReadFileBytes(std::string(CORV_EXAMPLES_DIR) + "/" + name);
-}
-
 ::testing::AssertionResult HasNoHiddenEntries(const std::string& folder) {
   for (const std::string& name : ListFolder(folder)) {
     if (name.front() == '.') {

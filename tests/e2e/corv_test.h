@@ -15,6 +15,7 @@
 
 #include "support/output.h"
 #include "support/process.h"
+#include "support/samples.h"
 
 namespace corvane::e2e {
 
@@ -71,8 +72,9 @@ std::vector<std::string> WrapperWords();
 // needs a dynamically linked build), else the one under test.
 std::string WrappedProgram();
 
-// The bytes of a shortcut in the examples folder.
-std::string ExampleBytes(const std::string& name);
+using corvane::testing::ExampleBytes;
+using corvane::testing::SampleBytes;
+using corvane::testing::SampleNames;
 
 inline ::testing::AssertionResult Pinned(const ProcessResult& result) {
   return Produced(result, kPinningNewIcon, "", 0);

@@ -130,7 +130,7 @@ TEST_F(E2ePin, OnlyTheFirstLetterOfTheCommandCounts) {
   const std::string example = CopyExample("Example.lnk", "Example.lnk");
   const std::string minecraft = CopyExample("Minecraft.lnk", "Minecraft.lnk");
   const std::string third = CopyExample("Example.lnk", "sub/Third.lnk");
-  WriteFileBytes(third, ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/sample.lnk"));
+  WriteFileBytes(third, SampleBytes("sample.lnk"));
 
   EXPECT_TRUE(Pinned(Run(example, "px")));
   EXPECT_TRUE(Pinned(Run(minecraft, "pull")));

@@ -70,10 +70,6 @@ const std::string& HelpText() {
   return text;
 }
 
-std::string ExampleBytes(const std::string& name) {
-  return testing::ReadFileBytes(std::string(CORV_EXAMPLES_DIR) + "/" + name);
-}
-
 WorkFolder::WorkFolder() {
   std::string pattern = WinePrefix() + "/drive_c/corvane-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

@@ -10,6 +10,7 @@
 
 #include "support/output.h"
 #include "support/process.h"
+#include "support/samples.h"
 
 namespace corvane::wine {
 
@@ -27,8 +28,7 @@ const std::string& WinePrefix();
 // Text with every "\n" turned into "\r\n", as the console writes it.
 const std::string& HelpText();
 
-// Bytes of one of the example shortcuts in examples/.
-std::string ExampleBytes(const std::string& name);
+using testing::ExampleBytes;
 
 // A fresh folder on the prefix's drive C:, removed on destruction. The
 // same folder is seen by Linux programs under its Unix path.

@@ -11,13 +11,13 @@
 
 #include "shell/owners.h"
 #include "shell/posix/lnk/bytes.h"
-#include "shell/posix/host/file_io.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/property_store_block.h"
 #include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"
+#include "support/samples.h"
 
 namespace {
 
@@ -35,28 +35,15 @@ using corvane::posix::ParseLinkFile;
 using corvane::posix::ParsePropertyStoreBlock;
 using corvane::posix::PropertyStorage;
 using corvane::posix::Refusal;
-using corvane::posix::ReadRegularFile;
-using corvane::testing::ListFolder;
-using corvane::testing::ReadFileBytes;
+using corvane::testing::AsBytes;
+using corvane::testing::SampleBytes;
+using corvane::testing::SampleNames;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
 constexpr GUID kLinkClassId = {0x00021401, 0x0000, 0x0000, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
 constexpr std::uint32_t kStringFlags = 0x04 | 0x08 | 0x10 | 0x20 | 0x40;  // all five
 constexpr std::uint32_t kIsUnicode = 0x80;
-
-std::vector<std::string> SampleNames() {
-  std::vector<std::string> names;
-  for (const std::string& name : ListFolder(CORVANE_SAMPLES_DIR)) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".lnk") names.push_back(name);
-  }
-  return names;
-}
-
-std::vector<std::uint8_t> SampleBytes(const std::string& name) {
-  const std::string text = ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name);
-  return std::vector<std::uint8_t>(text.begin(), text.end());
-}
 
 // A link with only a header, the five StringData entries and the terminal
 // block. Each text is given as the code units the file stores.
@@ -188,7 +175,7 @@ TEST_F(LinkFileTest, StringThatPassesTheEndIsRefusedAtParse) {
 TEST_F(LinkFileTest, KeySearchFindsWhatTheListedStoragesHold) {
   for (const std::string& sample : SampleNames()) {
     LinkFile link;
-    if (ParseLinkFile(SampleBytes(sample), link) != Refusal::None ||
+    if (ParseLinkFile(AsBytes(SampleBytes(sample)), link) != Refusal::None ||
         link.propertyStoreBlock.size == 0) {
       continue;
     }
@@ -218,7 +205,7 @@ TEST_F(LinkFileTest, CheckingAndListingAgreeOnEveryDamagedBlock) {
   std::mt19937 random(7);
   for (const std::string& sample : SampleNames()) {
     LinkFile link;
-    if (ParseLinkFile(SampleBytes(sample), link) != Refusal::None ||
+    if (ParseLinkFile(AsBytes(SampleBytes(sample)), link) != Refusal::None ||
         link.propertyStoreBlock.size == 0) {
       continue;
     }
@@ -237,7 +224,7 @@ TEST_F(LinkFileTest, CheckingAndListingAgreeOnEveryDamagedBlock) {
 
 TEST_F(LinkFileTest, ListingABrokenBlockKeepsOnlyTheWholeStoragesBeforeTheFault) {
   LinkFile link;
-  ASSERT_EQ(ParseLinkFile(SampleBytes("sample3.lnk"), link), Refusal::None);
+  ASSERT_EQ(ParseLinkFile(AsBytes(SampleBytes("sample3.lnk")), link), Refusal::None);
   const auto view = link.View(link.propertyStoreBlock);
   std::vector<PropertyStorage> one;
   ASSERT_EQ(ParsePropertyStoreBlock(view, one), Refusal::None);
@@ -265,28 +252,6 @@ TEST_F(LinkFileTest, ListingABrokenBlockKeepsOnlyTheWholeStoragesBeforeTheFault)
   EXPECT_EQ(ParsePropertyStoreBlock(block, storages), Refusal::PropertyRecordSize);
   EXPECT_EQ(CheckPropertyStoreBlock(block), Refusal::PropertyRecordSize);
   EXPECT_EQ(storages.size(), 1u);
-}
-
-TEST_F(LinkFileTest, WholeFileIsReadWhateverItsSize) {
-  const std::string path = folder_.path() + "/file";
-  for (const std::size_t size : {0u, 1u, 4095u, 4096u, 65536u, 65537u, 200000u}) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + i % 26);
-    WriteFileBytes(path, text);
-    std::vector<std::uint8_t> bytes{1, 2, 3};
-    ASSERT_EQ(ReadRegularFile(path, 1 << 20, bytes), 0) << size;
-    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text) << size;
-  }
-}
-
-TEST_F(LinkFileTest, FileOfTheLimitIsReadAndOneByteMoreIsTooLarge) {
-  const std::string path = folder_.path() + "/file";
-  std::vector<std::uint8_t> bytes;
-  WriteFileBytes(path, std::string(100, 'x'));
-  EXPECT_EQ(ReadRegularFile(path, 100, bytes), 0);
-  EXPECT_EQ(bytes.size(), 100u);
-  WriteFileBytes(path, std::string(101, 'x'));
-  EXPECT_EQ(ReadRegularFile(path, 100, bytes), EFBIG);
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +14,7 @@
 #include "shell/posix/lnk/bytes.h"
 #include "shell/posix/lnk/link_target.h"
 #include "support/process.h"
+#include "support/samples.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ using corvane::posix::Bytes;
 using corvane::posix::TargetFromIdList;
 using corvane::posix::TargetFromLinkInfo;
 using corvane::posix::WriteU32;
-using corvane::testing::ReadFileBytes;
+using corvane::testing::SampleBytes;
+using corvane::testing::SampleNames;
 using Buffer = std::vector<std::uint8_t>;
 
 // ---------------------------------------------------------------------------
@@ -41,7 +42,7 @@ struct SampleParts {
 };
 
 SampleParts ReadSample(const std::string& name) {
-  const std::string text = ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name);
+  const std::string text = SampleBytes(name);
   const Buffer file(text.begin(), text.end());
   SampleParts parts;
   std::uint32_t flags = 0;
@@ -117,9 +118,7 @@ const SampleTarget kSamples[] = {
 TEST(PosixLinkTargetSamples, EverySampleIsCovered) {
   std::vector<std::string> covered;
   for (const SampleTarget& sample : kSamples) covered.push_back(sample.file);
-  for (const auto& entry : std::filesystem::directory_iterator(CORVANE_SAMPLES_DIR)) {
-    if (entry.path().extension() != ".lnk") continue;
-    const std::string name = entry.path().filename().string();
+  for (const std::string& name : SampleNames()) {
     EXPECT_NE(std::find(covered.begin(), covered.end(), name), covered.end())
         << name << " has no expected target here";
   }

@@ -1,9 +1,6 @@
-// The stand-in's COM runtime: the per-thread apartment, object creation
-// from the class table, the pinned-list object's IUnknown, task memory.
+// The stand-in's class table and its objects' IUnknown: object creation,
+// the pinned-list object's QueryInterface, AddRef and Release.
 #include <gtest/gtest.h>
-
-#include <cstring>
-#include <thread>
 
 #include "shell/com.h"
 #include "shell/pinned_list.h"
@@ -32,64 +29,6 @@ class PosixComObject : public ::testing::Test {
     return static_cast<IPinnedList3*>(object);
   }
 };
-
-TEST(PosixComApartment, NestedInitialisationGivesSFalseUntilBalanced) {
-  EXPECT_EQ(CoInitialize(nullptr), S_OK);
-  EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
-  EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
-  CoUninitialize();
-  CoUninitialize();
-  CoUninitialize();
-  // Balanced: the apartment is closed, and opening it again is a first time.
-  void* object = Garbage();
-  EXPECT_EQ(CoCreateInstance(PinnedListClassId, nullptr, CLSCTX_ALL, IID_IPinnedList3, &object),
-            CO_E_NOTINITIALIZED);
-  EXPECT_EQ(object, nullptr);
-  EXPECT_EQ(CoInitialize(nullptr), S_OK);
-  CoUninitialize();
-}
-
-TEST(PosixComApartment, CreationNeedsAnOpenApartment) {
-  void* object = Garbage();
-  EXPECT_EQ(CoCreateInstance(PinnedListClassId, nullptr, CLSCTX_ALL, IID_IPinnedList3, &object),
-            HResultFromBits(0x800401F0));
-  EXPECT_EQ(object, nullptr);
-}
-
-TEST(PosixComApartment, CreationStillWorksWhileAnInnerInitialisationIsUndone) {
-  ASSERT_EQ(CoInitialize(nullptr), S_OK);
-  ASSERT_EQ(CoInitialize(nullptr), S_FALSE);
-  CoUninitialize();
-  void* object = nullptr;
-  EXPECT_EQ(CoCreateInstance(PinnedListClassId, nullptr, CLSCTX_ALL, IID_IPinnedList3, &object),
-            S_OK);
-  ASSERT_NE(object, nullptr);
-  static_cast<IUnknown*>(object)->Release();
-  CoUninitialize();
-}
-
-TEST(PosixComApartment, TheApartmentBelongsToTheThreadThatOpenedIt) {
-  ASSERT_EQ(CoInitialize(nullptr), S_OK);
-  HRESULT onOtherThread = S_OK;
-  void* object = Garbage();
-  std::thread other([&] {
-    onOtherThread =
-        CoCreateInstance(PinnedListClassId, nullptr, CLSCTX_ALL, IID_IPinnedList3, &object);
-  });
-  other.join();
-  EXPECT_EQ(onOtherThread, CO_E_NOTINITIALIZED);
-  EXPECT_EQ(object, nullptr);
-
-  // The other thread opens its own apartment, at depth one of its own.
-  HRESULT otherFirst = E_FAIL;
-  std::thread second([&] {
-    otherFirst = CoInitialize(nullptr);
-    CoUninitialize();
-  });
-  second.join();
-  EXPECT_EQ(otherFirst, S_OK);
-  CoUninitialize();
-}
 
 TEST_F(PosixComObject, UnknownClassIsNotRegistered) {
   void* object = Garbage();
@@ -194,25 +133,5 @@ TEST_F(PosixComObject, ObjectsAreIndependent) {
   EXPECT_EQ(first->Release(), 1u);
   EXPECT_EQ(first->Release(), 0u);
 }
-
-TEST(PosixTaskMemory, AllocatedBlockIsWritableAndFreed) {
-  auto* block = static_cast<unsigned char*>(CoTaskMemAlloc(64));
-  ASSERT_NE(block, nullptr);
-  std::memset(block, 0xAB, 64);
-  EXPECT_EQ(block[63], 0xAB);
-  CoTaskMemFree(block);
-}
-
-TEST(PosixTaskMemory, ZeroBytesGivesABlockThatCanBeFreed) {
-  void* first = CoTaskMemAlloc(0);
-  void* second = CoTaskMemAlloc(0);
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  EXPECT_NE(first, second);
-  CoTaskMemFree(first);
-  CoTaskMemFree(second);
-}
-
-TEST(PosixTaskMemory, FreeingNullDoesNothing) { CoTaskMemFree(nullptr); }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"
+#include "support/samples.h"
 
 namespace {
 
@@ -29,6 +30,9 @@ using corvane::posix::ParseLinkFile;
 using corvane::posix::ParsePropertyStoreBlock;
 using corvane::posix::PropertyStorage;
 using corvane::posix::Refusal;
+using corvane::testing::AsBytes;
+using corvane::testing::SampleBytes;
+using corvane::testing::SampleNames;
 using corvane::testing::ListFolder;
 using corvane::testing::ReadFileBytes;
 using corvane::testing::TemporaryFolder;
@@ -44,22 +48,6 @@ const PROPERTYKEY kSameStorageKey = {PKEY_AppUserModel_ID.fmtid, 9};
 // A key of a storage no sample has.
 const PROPERTYKEY kNewStorageKey = {
     {0x12345678, 0x1234, 0x5678, {0x9A, 0xBC, 0xDE, 0xF0, 0x12, 0x34, 0x56, 0x78}}, 2};
-
-std::vector<std::string> SampleNames() {
-  std::vector<std::string> names;
-  for (const std::string& name : ListFolder(CORVANE_SAMPLES_DIR)) {
-    if (name.size() > 4 && name.substr(name.size() - 4) == ".lnk") names.push_back(name);
-  }
-  return names;
-}
-
-std::string SampleBytes(const std::string& name) {
-  return ReadFileBytes(std::string(CORVANE_SAMPLES_DIR) + "/" + name);
-}
-
-std::vector<std::uint8_t> AsBytes(const std::string& text) {
-  return std::vector<std::uint8_t>(text.begin(), text.end());
-}
 
 // One link object with the interfaces the program uses.
 struct Link {
