@@ -19,10 +19,10 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <libbfio.h>
 #include <liblnk.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -34,9 +34,9 @@
 #include <vector>
 
 #include "shell/com.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
-#include "shell/posix/host/native_text.h"
 
 namespace {
 
@@ -188,10 +188,14 @@ class SummaryReporter : public benchmark::ConsoleReporter {
  private:
   static double Multiplier(benchmark::TimeUnit unit) {
     switch (unit) {
-      case benchmark::kSecond: return 1e9;
-      case benchmark::kMillisecond: return 1e6;
-      case benchmark::kMicrosecond: return 1e3;
-      default: return 1;
+      case benchmark::kSecond:
+        return 1e9;
+      case benchmark::kMillisecond:
+        return 1e6;
+      case benchmark::kMicrosecond:
+        return 1e3;
+      default:
+        return 1;
     }
   }
   std::map<std::string, double> times_;
@@ -234,8 +238,8 @@ int main(int argc, char** argv) {
   // CPU time per read: the machine may be shared, and the reads are all on
   // one thread.
   std::printf("\nCPU time per read (ns); speed-up = liblnk's time / Corvane's\n");
-  std::printf("%-30s %10s %10s %10s %10s %8s %8s\n", "sample", "Corvane", "liblnk",
-              "liblnk-mem", "read", "vs file", "vs mem");
+  std::printf("%-30s %10s %10s %10s %10s %8s %8s\n", "sample", "Corvane", "liblnk", "liblnk-mem",
+              "read", "vs file", "vs mem");
   std::vector<std::string> names;
   for (const Sample& sample : samples) names.push_back(sample.name);
   names.push_back("all-accepted");

@@ -24,8 +24,8 @@ void RemoveRunFolder() {
 void InitializeRun() {
   if (FAILED(CoInitialize(nullptr))) Fail("CoInitialize");
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/corvane-fuzz-XXXXXX";
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/corvane-fuzz-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) Fail("mkdtemp");
   RunFolder() = pattern;
   std::atexit(RemoveRunFolder);

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "fuzz_support.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/link_target.h"
 #include "shell/posix/lnk/property_store_block.h"
 #include "shell/posix/objects/typed_value.h"
-#include "shell/posix/host/native_text.h"
 
 namespace posix = corvane::posix;
 using corvane::fuzz::Fail;

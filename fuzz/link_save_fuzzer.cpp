@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The program hands over a copy in task memory and clears it after.
     PROPVARIANT value{};
     value.vt = VT_LPWSTR;
-    value.pwszVal = static_cast<wchar_t*>(CoTaskMemAlloc((identifier.size() + 1) * sizeof(wchar_t)));
+    value.pwszVal =
+        static_cast<wchar_t*>(CoTaskMemAlloc((identifier.size() + 1) * sizeof(wchar_t)));
     if (value.pwszVal == nullptr) Fail("CoTaskMemAlloc");
     std::memcpy(value.pwszVal, identifier.c_str(), (identifier.size() + 1) * sizeof(wchar_t));
     if (FAILED(object.store->SetValue(PKEY_AppUserModel_ID, value))) Fail("SetValue");
@@ -76,7 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string saved = corvane::fuzz::ReadRunFile(path);
   constexpr posix::Refusal kParsed = posix::Refusal::None;
   if (posix::ParseLinkFile(std::vector<std::uint8_t>(data, data + size), before) != kParsed ||
-      posix::ParseLinkFile(std::vector<std::uint8_t>(saved.begin(), saved.end()), after) != kParsed) {
+      posix::ParseLinkFile(std::vector<std::uint8_t>(saved.begin(), saved.end()), after) !=
+          kParsed) {
     Fail("parsing the original or the saved bytes");
   }
   const posix::Extent oldBlock = StoreBlock(before);

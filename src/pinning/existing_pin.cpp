@@ -68,8 +68,7 @@ bool FindPinnedByNamespace(const std::wstring& shortcutPath) {
     return false;
   }
   com_ptr<IShellFolder> pinFolder;
-  HRESULT hr =
-      desktop->BindToObject(parsed.get(), nullptr, IID_IShellFolder, pinFolder.put_void());
+  HRESULT hr = desktop->BindToObject(parsed.get(), nullptr, IID_IShellFolder, pinFolder.put_void());
   parsed.reset();
   if (FAILED(hr) || !pinFolder) {
     ErrorStream() << messages::kBindTaskbarFolderFailed << std::endl;

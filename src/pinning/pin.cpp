@@ -18,18 +18,17 @@ int ModifyPinnedList(const std::wstring& shortcutPath, Change change) {
   }
 
   com_ptr<IPinnedList3> pinnedList;
-  const HRESULT created = CoCreateInstance(PinnedListClassId, nullptr, CLSCTX_ALL,
-                                           IID_IPinnedList3, pinnedList.put_void());
+  const HRESULT created = CoCreateInstance(PinnedListClassId, nullptr, CLSCTX_ALL, IID_IPinnedList3,
+                                           pinnedList.put_void());
   if (FAILED(created)) {
     RawErrorStream(messages::kCoCreateInstanceFailed);
     return ExitCoCreateInstanceFailed;
   }
   if (!pinnedList) return ExitCoCreateInstanceFailed;
 
-  const HRESULT modified =
-      change == Change::Pin
-          ? pinnedList->Modify(nullptr, item.get(), PinnedListModifyCaller)
-          : pinnedList->Modify(item.get(), nullptr, PinnedListModifyCaller);
+  const HRESULT modified = change == Change::Pin
+                               ? pinnedList->Modify(nullptr, item.get(), PinnedListModifyCaller)
+                               : pinnedList->Modify(item.get(), nullptr, PinnedListModifyCaller);
   // The object serves this one call: release it before looking at the result.
   pinnedList.reset();
   if (FAILED(modified)) {

@@ -36,7 +36,6 @@ struct IPinnedList3 : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE Slot15() = 0;
   virtual HRESULT STDMETHODCALLTYPE Slot16() = 0;
   // Takes unpinItem off the taskbar or puts pinItem on it; the other is null.
-  virtual HRESULT STDMETHODCALLTYPE Modify(PCIDLIST_ABSOLUTE unpinItem,
-                                           PCIDLIST_ABSOLUTE pinItem,
+  virtual HRESULT STDMETHODCALLTYPE Modify(PCIDLIST_ABSOLUTE unpinItem, PCIDLIST_ABSOLUTE pinItem,
                                            DWORD caller) = 0;
 };

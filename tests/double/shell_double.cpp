@@ -9,10 +9,10 @@
 #include <cwchar>
 #include <iostream>
 
-#include "shell/pinned_list.h"
-#include "shell/posix/host/native_text.h"
 #include "shell/find_files.h"
 #include "shell/known_folders.h"
+#include "shell/pinned_list.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_folder.h"
 #include "shell/shell_link.h"
@@ -32,9 +32,9 @@ std::string GuidName(REFGUID guid) {
   if (guid == IID_IPropertyStore) return "IID_IPropertyStore";
   if (guid == IID_IShellFolder) return "IID_IShellFolder";
   char text[64];
-  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                guid.Data1, guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2],
-                guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}", guid.Data1,
+                guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1], guid.Data4[2], guid.Data4[3],
+                guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
   return text;
 }
 
@@ -114,7 +114,6 @@ class PinnedListDouble final : public IPinnedList3 {
   }
   ULONG references_ = 1;
 };
-
 
 std::string KeyName(REFPROPERTYKEY key) {
   if (key.fmtid == PKEY_AppUserModel_ID.fmtid && key.pid == PKEY_AppUserModel_ID.pid) {
@@ -302,8 +301,8 @@ HRESULT StorePart::GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) {
   for (std::size_t i = 0; i < sizeof *pv; ++i) {
     zeroed = zeroed && reinterpret_cast<const unsigned char*>(pv)[i] == 0;
   }
-  shell.Record("IPropertyStore::GetValue(" + KeyName(key) + ", " +
-               (zeroed ? "zeroed" : "dirty") + " variant)");
+  shell.Record("IPropertyStore::GetValue(" + KeyName(key) + ", " + (zeroed ? "zeroed" : "dirty") +
+               " variant)");
   const LinkScript& script = Self().script();
   pv->vt = script.valueType;
   if (!script.nullText && script.valueType == VT_LPWSTR) {
@@ -311,8 +310,8 @@ HRESULT StorePart::GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) {
     pv->pwszVal = static_cast<wchar_t*>(shell.AllocateTaskMemory(bytes));
     std::memcpy(pv->pwszVal, script.valueText.c_str(), bytes);
   } else if (!script.nullText && script.valueType == VT_BSTR) {
-    pv->bstrVal = SysAllocStringLen(script.valueText.data(),
-                                    static_cast<UINT>(script.valueText.size()));
+    pv->bstrVal =
+        SysAllocStringLen(script.valueText.data(), static_cast<UINT>(script.valueText.size()));
     shell.StringCreated();
   }
   return script.getValue;
@@ -353,16 +352,13 @@ class ShellFolderDouble final : public IShellFolder {
                                         IEnumIDList** ppenumIDList) override;
   HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
                                          void** ppv) override;
-  HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID,
-                                          void**) override {
+  HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void**) override {
     return Unexpected();
   }
   HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override {
     return Unexpected();
   }
-  HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override {
-    return Unexpected();
-  }
+  HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override { return Unexpected(); }
   HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override {
     return Unexpected();
   }
@@ -454,8 +450,7 @@ HRESULT ShellFolderDouble::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF uFlags,
   ShellDouble& shell = ShellDouble::Current();
   const std::string list = shell.ListName(pidl);
   shell.Record("IShellFolder(" + name_ + ")::GetDisplayNameOf(" +
-               (list.empty() ? std::string("<not a live list>") : list) + ", " + Hex(uFlags) +
-               ")");
+               (list.empty() ? std::string("<not a live list>") : list) + ", " + Hex(uFlags) + ")");
   const std::wstring name = shell.ListText(pidl);
   if (shell.script.displayNameFails.count(name) != 0) return E_FAIL;
   pName->uType = STRRET_WSTR;
@@ -653,8 +648,7 @@ HRESULT CoCreateInstance(REFCLSID rclsid, IUnknown* pUnkOuter, DWORD dwClsContex
   ShellDouble& shell = ShellDouble::Current();
   shell.Record("CoCreateInstance(" + corvane::testing::GuidName(rclsid) + ", " +
                (pUnkOuter == nullptr ? "null" : "outer") + ", " +
-               corvane::testing::Hex(dwClsContext) + ", " + corvane::testing::GuidName(riid) +
-               ")");
+               corvane::testing::Hex(dwClsContext) + ", " + corvane::testing::GuidName(riid) + ")");
   *ppv = nullptr;
   if (rclsid == PinnedListClassId &&
       (shell.script.coCreateInstanceWithoutObject || FAILED(shell.script.coCreateInstance))) {

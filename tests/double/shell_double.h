@@ -124,7 +124,10 @@ class ShellDouble {
   // the path back.
   void* NewNamedList(const std::wstring& path);
   std::wstring ListText(const void* list) const;
-  int FindOpened() { ++liveFinds_; return ++findsMade_; }
+  int FindOpened() {
+    ++liveFinds_;
+    return ++findsMade_;
+  }
   void FindClosed() { --liveFinds_; }
   void* AllocateTaskMemory(std::size_t size);
   // False (and a test failure) for a block that is not live.

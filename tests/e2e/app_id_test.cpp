@@ -135,8 +135,8 @@ constexpr std::uint16_t VT_LPWSTR = 31;
 constexpr std::uint16_t VT_FILETIME = 64;
 
 // {9F4C2855-9F79-4B39-A8D0-E1D42DE1D5F3} as it is stored.
-const std::string kAppIdFormat(
-    "\x55\x28\x4C\x9F\x79\x9F\x39\x4B\xA8\xD0\xE1\xD4\x2D\xE1\xD5\xF3", 16);
+const std::string kAppIdFormat("\x55\x28\x4C\x9F\x79\x9F\x39\x4B\xA8\xD0\xE1\xD4\x2D\xE1\xD5\xF3",
+                               16);
 constexpr std::uint32_t kAppIdProperty = 5;
 
 std::optional<std::uint32_t> U32(std::string_view bytes, std::size_t at) {
@@ -247,7 +247,8 @@ std::optional<std::vector<Storage>> ReadStore(std::string_view block) {
       if (at + 4 != block.size()) return std::nullopt;
       return storages;
     }
-    if (*storageSize < 28 || !Fits(block, at, *storageSize) || U32(block, at + 4) != kStorageVersion) {
+    if (*storageSize < 28 || !Fits(block, at, *storageSize) ||
+        U32(block, at + 4) != kStorageVersion) {
       return std::nullopt;
     }
     const std::string_view storageBytes = block.substr(at, *storageSize);
@@ -342,8 +343,8 @@ std::string WithAppIdValue(const std::string& lnk, const std::string& typedValue
     block += LeU32(static_cast<std::uint32_t>(24 + records.size() + 4)) + LeU32(kStorageVersion) +
              storage.formatId + records + LeU32(0);
   }
-  block = LeU32(static_cast<std::uint32_t>(8 + block.size() + 4)) +
-          LeU32(kPropertyStoreSignature) + block + LeU32(0);
+  block = LeU32(static_cast<std::uint32_t>(8 + block.size() + 4)) + LeU32(kPropertyStoreSignature) +
+          block + LeU32(0);
   return lnk.substr(0, *layout->storeOffset) + block +
          lnk.substr(*layout->storeOffset + layout->storeSize);
 }
@@ -587,9 +588,8 @@ TEST_F(E2eAppIdText, EmptyIdentifierIsStoredAndPrinted) {
   for (const std::string name : {"sample3.lnk", "microsoft_example.lnk"}) {
     SCOPED_TRACE(name);
     CopySample(name);
-    EXPECT_TRUE(Produced(Set(name, ""),
-                         "Successfully set AppUserModelID '' for shortcut: " + name + "\r\n", "",
-                         0));
+    EXPECT_TRUE(Produced(
+        Set(name, ""), "Successfully set AppUserModelID '' for shortcut: " + name + "\r\n", "", 0));
     EXPECT_TRUE(Produced(Get(name), "AppUserModelID: \r\n", "", 0));
     const std::string saved = ReadFileBytes(WorkPath(name));
     EXPECT_TRUE(ChangedOnlyInPropertyStore(SampleBytes(name), saved));
@@ -632,8 +632,8 @@ TEST_F(E2eAppIdText, CharactersAboveLatin1AreStoredWholeButCutOnTheConsole) {
 TEST_F(E2eAppIdText, ShortcutPathWithLatinCharacters) {
   const std::string path = "caf\xc3\xa9/\xc3\xa9t\xc3\xa9.lnk";
   WriteWorkFile(path, example_);
-  EXPECT_TRUE(Produced(Get(path), "No AppUserModelID set for shortcut: caf\xe9/\xe9t\xe9.lnk\r\n",
-                       "", 0));
+  EXPECT_TRUE(
+      Produced(Get(path), "No AppUserModelID set for shortcut: caf\xe9/\xe9t\xe9.lnk\r\n", "", 0));
   EXPECT_TRUE(Produced(Set(path, kMyAppId),
                        "Successfully set AppUserModelID 'My.App.Id' for shortcut: "
                        "caf\xe9/\xe9t\xe9.lnk\r\n",
@@ -977,8 +977,13 @@ TEST_F(E2eAppIdSaveKeepsTheFile, OwnerBitsAttributesAndAclSurviveASaveByRoot) {
   // Version 2; the owner rwx, user 4242 r-x, the group r--, mask r-x, others
   // r--: with the set-user-ID bit, mode 4754.
   const std::string acl(
-      "\2\0\0\0" "\1\0\7\0\xff\xff\xff\xff" "\2\0\5\0\x92\x10\0\0" "\4\0\4\0\xff\xff\xff\xff"
-      "\x10\0\5\0\xff\xff\xff\xff" "\x20\0\4\0\xff\xff\xff\xff", 44);
+      "\2\0\0\0"
+      "\1\0\7\0\xff\xff\xff\xff"
+      "\2\0\5\0\x92\x10\0\0"
+      "\4\0\4\0\xff\xff\xff\xff"
+      "\x10\0\5\0\xff\xff\xff\xff"
+      "\x20\0\4\0\xff\xff\xff\xff",
+      44);
   if (setxattr(shortcut.c_str(), "user.corvane.origin", "kept", 4, 0) != 0 ||
       setxattr(shortcut.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
     GTEST_SKIP() << "the file system here keeps no extended attributes or ACLs";

@@ -400,17 +400,17 @@ TEST_F(E2eCheckedPin, UnreadableGivenShortcutSkipsBothSearchesAndIsNotPinned) {
   const std::string garbage = "not a shortcut \x01\x02\xff at all";
   const std::string shortcut = WriteWorkFile("Bad.lnk", garbage);
 
-  EXPECT_TRUE(Produced(
-      Run(shortcut, "v"),
-      CouldNotOpen(shortcut) + CouldNotOpen(shortcut) + std::string(kPinningNewIcon),
-      kModifyFailed, kModifyFailedStatus));
+  EXPECT_TRUE(
+      Produced(Run(shortcut, "v"),
+               CouldNotOpen(shortcut) + CouldNotOpen(shortcut) + std::string(kPinningNewIcon),
+               kModifyFailed, kModifyFailedStatus));
   EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
 
   // Given as typed, relative to the working directory.
-  EXPECT_TRUE(Produced(
-      Run("Bad.lnk", "v"),
-      CouldNotOpen("Bad.lnk") + CouldNotOpen("Bad.lnk") + std::string(kPinningNewIcon),
-      kModifyFailed, kModifyFailedStatus));
+  EXPECT_TRUE(
+      Produced(Run("Bad.lnk", "v"),
+               CouldNotOpen("Bad.lnk") + CouldNotOpen("Bad.lnk") + std::string(kPinningNewIcon),
+               kModifyFailed, kModifyFailedStatus));
   EXPECT_EQ(Pins(), std::vector<std::string>{"Cmd.lnk"});
 }
 

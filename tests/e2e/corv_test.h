@@ -35,8 +35,8 @@ inline constexpr bool kUnderAddressSanitizer = false;
 
 using corvane::testing::ListFolder;
 using corvane::testing::ProcessOptions;
-using corvane::testing::Produced;
 using corvane::testing::ProcessResult;
+using corvane::testing::Produced;
 using corvane::testing::ReadFileBytes;
 using corvane::testing::RunProcess;
 using corvane::testing::TemporaryFolder;
@@ -114,8 +114,9 @@ class CorvTest : public ::testing::Test {
     options.environment.try_emplace("CORVANE_RESOURCE_CHECK", "1");
     if (options.workingDirectory.empty()) options.workingDirectory = work_.path();
     if (!options.user) options.user = user_;
-    const std::string program =
-        !program_.empty() ? program_ : command.empty() ? CORV_BINARY : WrappedProgram();
+    const std::string program = !program_.empty() ? program_
+                                : command.empty() ? CORV_BINARY
+                                                  : WrappedProgram();
     if (command.empty()) return RunProcess(program, arguments, options);
     command.push_back(program);
     command.insert(command.end(), arguments.begin(), arguments.end());

@@ -91,17 +91,15 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
   // Calls whose path is their first argument, and those that take a folder
   // descriptor and a path (the *at calls).
   static const std::set<std::string> kPathFirst{
-      "open",     "creat",  "stat",     "lstat",     "access",   "readlink",
-      "unlink",   "rmdir",  "mkdir",    "chmod",     "chown",    "lchown",
-      "truncate", "utime",  "utimes",   "statfs",    "chdir",    "listxattr",
-      "getxattr", "llistxattr", "lgetxattr"};
+      "open",   "creat",  "stat",  "lstat",     "access",   "readlink",   "unlink",
+      "rmdir",  "mkdir",  "chmod", "chown",     "lchown",   "truncate",   "utime",
+      "utimes", "statfs", "chdir", "listxattr", "getxattr", "llistxattr", "lgetxattr"};
   static const std::set<std::string> kAt{"openat",     "newfstatat", "statx",     "faccessat",
                                          "faccessat2", "readlinkat", "unlinkat",  "mkdirat",
                                          "fchmodat",   "fchownat",   "utimensat", "openat2"};
   static const std::set<std::string> kMetadata{
-      "stat",       "lstat",     "access",     "readlink",  "newfstatat", "statx",
-      "faccessat",  "faccessat2", "readlinkat", "listxattr", "getxattr",   "llistxattr",
-      "lgetxattr"};
+      "stat",       "lstat",      "access",    "readlink", "newfstatat", "statx",    "faccessat",
+      "faccessat2", "readlinkat", "listxattr", "getxattr", "llistxattr", "lgetxattr"};
   static const std::set<std::string> kModifying{
       "creat",    "unlink",   "rmdir",     "mkdir",    "chmod",    "chown",
       "lchown",   "truncate", "utime",     "utimes",   "unlinkat", "mkdirat",

@@ -198,7 +198,9 @@ TEST_F(E2eRobustness, KilledSavesOfALargeShortcutLeaveNothingBehind) {
   const auto start = std::chrono::steady_clock::now();
   ASSERT_EQ(Run(shortcut, "s", "Contoso.Timing").exitStatus, 0);
   const auto saveTime = std::chrono::duration_cast<std::chrono::microseconds>(
-                            std::chrono::steady_clock::now() - start).count() + 1;
+                            std::chrono::steady_clock::now() - start)
+                            .count() +
+                        1;
   std::mt19937 random(13);
   for (int round = 0; round < 12; ++round) {
     const std::string appId = "Contoso.Large." + std::to_string(round);
@@ -239,8 +241,8 @@ TEST_F(E2eRobustness, NoMemoryForTheShortcutFailsEachCommandAndChangesNothing) {
     EXPECT_EQ(result.exitStatus, status) << arguments[0];
     EXPECT_NE(result.err.find(noMemory), std::string::npos) << result.err;
   }
-  EXPECT_TRUE(Produced(RunWith(limited, {big, "p"}), kPinningNewIcon, kModifyFailed,
-                       kModifyFailedStatus));
+  EXPECT_TRUE(
+      Produced(RunWith(limited, {big, "p"}), kPinningNewIcon, kModifyFailed, kModifyFailedStatus));
   EXPECT_TRUE(Produced(RunWith(limited, {big, "v"}),
                        couldNotOpen + couldNotOpen + std::string(kPinningNewIcon), kModifyFailed,
                        kModifyFailedStatus));

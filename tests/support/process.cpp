@@ -1,10 +1,9 @@
 #include "support/process.h"
 
-#include <gtest/gtest.h>
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -87,8 +86,8 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
 TemporaryFolder::TemporaryFolder() {
   const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/corvane-test-XXXXXX";
+  std::string pattern =
+      std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/corvane-test-XXXXXX";
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   path_ = pattern;
 }

@@ -23,9 +23,9 @@ struct ProcessOptions {
 };
 
 struct ProcessResult {
-  int exitStatus = -1;  // 0..255, or -1 when the child did not exit normally
-  std::string out;      // bytes written to stdout
-  std::string err;      // bytes written to stderr (empty when merged)
+  int exitStatus = -1;     // 0..255, or -1 when the child did not exit normally
+  std::string out;         // bytes written to stdout
+  std::string err;         // bytes written to stderr (empty when merged)
   long peakMemoryKiB = 0;  // the child's maximum resident set
 };
 

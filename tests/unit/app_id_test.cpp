@@ -1,11 +1,10 @@
-#include "shortcut/app_id.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "double/shell_double.h"
+#include "shortcut/app_id.h"
 
 namespace corvane {
 namespace {
@@ -41,11 +40,10 @@ TEST(GetShortcutAppID, PrintsAStoredIdentifierOfEitherStringType) {
     std::wstring appId = L"old";
     EXPECT_TRUE(Get(appId));
     EXPECT_EQ(appId, L"Contoso.App");
-    EXPECT_EQ(shell.log(),
-              (Log{kCreate, kQueryFile, kLoadForRead, kQueryStore, kGetValue,
-                   "wcout: AppUserModelID: Contoso.App\n",
-                   "PropVariantClear(vt " + std::to_string(type) + " \"Contoso.App\")",
-                   kReleaseStore, kReleaseFile, kReleaseLink}));
+    EXPECT_EQ(shell.log(), (Log{kCreate, kQueryFile, kLoadForRead, kQueryStore, kGetValue,
+                                "wcout: AppUserModelID: Contoso.App\n",
+                                "PropVariantClear(vt " + std::to_string(type) + " \"Contoso.App\")",
+                                kReleaseStore, kReleaseFile, kReleaseLink}));
     ExpectNothingLeft(shell);
   }
 }
@@ -141,12 +139,13 @@ TEST_P(OpeningFailure, OneLineReleasesWhatWasObtained) {
     EXPECT_EQ(appId, L"kept");
     EXPECT_EQ(shell.err(), GetParam().line);
     EXPECT_TRUE(shell.out().empty());
-    EXPECT_EQ(shell.LogOf({"IShellLinkW::Release", "IPersistFile::Release",
-                           "IPropertyStore::Release"}),
-              GetParam().releases);
-    EXPECT_TRUE(
-        shell.LogOf({"IPropertyStore::G", "IPropertyStore::S", "PropVariantClear", "IPersistFile::Save"})
-            .empty());
+    EXPECT_EQ(
+        shell.LogOf({"IShellLinkW::Release", "IPersistFile::Release", "IPropertyStore::Release"}),
+        GetParam().releases);
+    EXPECT_TRUE(shell
+                    .LogOf({"IPropertyStore::G", "IPropertyStore::S", "PropVariantClear",
+                            "IPersistFile::Save"})
+                    .empty());
     ExpectNothingLeft(shell);
   }
 }
@@ -162,18 +161,16 @@ INSTANTIATE_TEST_SUITE_P(
                     [](ShellDouble& shell) { shell.script.queryPersistFile = E_NOINTERFACE; },
                     L"Failed to query IPersistFile interface. HRESULT: 0x80004002\n",
                     {kReleaseLink}},
-        OpeningCase{"load",
-                    [](ShellDouble& shell) {
-                      shell.script.link.load = HResultFromBits(0x80070002);
-                    },
-                    L"Failed to load shortcut file: C:\\Links\\App.lnk. HRESULT: 0x80070002\n",
-                    {kReleaseFile, kReleaseLink}},
-        OpeningCase{"queryStore",
-                    [](ShellDouble& shell) {
-                      shell.script.link.queryPropertyStore = E_NOINTERFACE;
-                    },
-                    L"Failed to query IPropertyStore interface. HRESULT: 0x80004002\n",
-                    {kReleaseFile, kReleaseLink}}),
+        OpeningCase{
+            "load",
+            [](ShellDouble& shell) { shell.script.link.load = HResultFromBits(0x80070002); },
+            L"Failed to load shortcut file: C:\\Links\\App.lnk. HRESULT: 0x80070002\n",
+            {kReleaseFile, kReleaseLink}},
+        OpeningCase{
+            "queryStore",
+            [](ShellDouble& shell) { shell.script.link.queryPropertyStore = E_NOINTERFACE; },
+            L"Failed to query IPropertyStore interface. HRESULT: 0x80004002\n",
+            {kReleaseFile, kReleaseLink}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(AppIdOperations, CreationWithoutAnObjectFailsInsteadOfCallingThroughNull) {
@@ -222,11 +219,12 @@ TEST(SetShortcutAppID, FailedAllocationReportsOutOfMemoryAndSetsNothing) {
   shell.script.taskMemoryExhausted = true;
   EXPECT_FALSE(SetShortcutAppID(kShortcut, L"Contoso.App"));
   EXPECT_EQ(shell.err(), L"Failed to initialize PROPVARIANT. HRESULT: 0x8007000e\n");
-  EXPECT_TRUE(shell.LogOf({"IPropertyStore::SetValue", "IPropertyStore::Commit",
-                           "IPersistFile::Save"})
-                  .empty());
-  EXPECT_EQ(shell.LogOf({"IPropertyStore::Release", "IPersistFile::Release", "IShellLinkW::Release"}),
-            (Log{kReleaseStore, kReleaseFile, kReleaseLink}));
+  EXPECT_TRUE(
+      shell.LogOf({"IPropertyStore::SetValue", "IPropertyStore::Commit", "IPersistFile::Save"})
+          .empty());
+  EXPECT_EQ(
+      shell.LogOf({"IPropertyStore::Release", "IPersistFile::Release", "IShellLinkW::Release"}),
+      (Log{kReleaseStore, kReleaseFile, kReleaseLink}));
   ExpectNothingLeft(shell);
 }
 
@@ -234,11 +232,11 @@ TEST(SetShortcutAppID, FailedSetValueSkipsCommitAndReportsItsCodeAfterClearing) 
   ShellDouble shell;
   shell.script.link.setValue = E_INVALIDARG;
   EXPECT_FALSE(SetShortcutAppID(kShortcut, L"Contoso.App"));
-  EXPECT_EQ(shell.LogOf({"IPropertyStore::", "PropVariantClear", "wcerr", "IPersistFile::Save"}),
-            (Log{"IPropertyStore::SetValue(PKEY_AppUserModel_ID, vt 31 \"Contoso.App\")",
-                 "PropVariantClear(vt 31 \"Contoso.App\")",
-                 "wcerr: Failed to set AppUserModelID property. HRESULT: 0x80070057\n",
-                 kReleaseStore}));
+  EXPECT_EQ(
+      shell.LogOf({"IPropertyStore::", "PropVariantClear", "wcerr", "IPersistFile::Save"}),
+      (Log{"IPropertyStore::SetValue(PKEY_AppUserModel_ID, vt 31 \"Contoso.App\")",
+           "PropVariantClear(vt 31 \"Contoso.App\")",
+           "wcerr: Failed to set AppUserModelID property. HRESULT: 0x80070057\n", kReleaseStore}));
   ExpectNothingLeft(shell);
 }
 
@@ -246,10 +244,10 @@ TEST(SetShortcutAppID, FailedCommitIsReportedWithItsOwnCode) {
   ShellDouble shell;
   shell.script.link.commit = E_ACCESSDENIED;
   EXPECT_FALSE(SetShortcutAppID(kShortcut, L"Contoso.App"));
-  EXPECT_EQ(shell.LogOf({"IPropertyStore::Commit", "PropVariantClear", "wcerr",
-                         "IPersistFile::Save"}),
-            (Log{"IPropertyStore::Commit", "PropVariantClear(vt 31 \"Contoso.App\")",
-                 "wcerr: Failed to set AppUserModelID property. HRESULT: 0x80070005\n"}));
+  EXPECT_EQ(
+      shell.LogOf({"IPropertyStore::Commit", "PropVariantClear", "wcerr", "IPersistFile::Save"}),
+      (Log{"IPropertyStore::Commit", "PropVariantClear(vt 31 \"Contoso.App\")",
+           "wcerr: Failed to set AppUserModelID property. HRESULT: 0x80070005\n"}));
   ExpectNothingLeft(shell);
 }
 
@@ -271,8 +269,8 @@ TEST(SetShortcutAppID, IdentifierOutsideTheConsoleRangeStillSucceeds) {
   const std::wstring appId = L"App.\u0100.\U0001F600";
   EXPECT_TRUE(SetShortcutAppID(kShortcut, appId));
   EXPECT_EQ(shell.LogOf({"IPropertyStore::SetValue"}),
-            Log{"IPropertyStore::SetValue(PKEY_AppUserModel_ID, vt 31 \"" +
-                testing::Utf8(appId) + "\")"});
+            Log{"IPropertyStore::SetValue(PKEY_AppUserModel_ID, vt 31 \"" + testing::Utf8(appId) +
+                "\")"});
 }
 
 }  // namespace

@@ -1,10 +1,9 @@
-#include "cli/command_line.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "cli/command_line.h"
 #include "double/shell_double.h"
 
 namespace corvane {
@@ -50,10 +49,10 @@ TEST(CommandLine, FirstUnitOfTheCommandChoosesTheKind) {
     const wchar_t* command;
     CommandKind kind;
   } cases[] = {
-      {L"p", CommandKind::PinNoCheck}, {L"px", CommandKind::PinNoCheck},
+      {L"p", CommandKind::PinNoCheck},    {L"px", CommandKind::PinNoCheck},
       {L"pull", CommandKind::PinNoCheck}, {L"v", CommandKind::PinChecked},
-      {L"vx", CommandKind::PinChecked}, {L"u", CommandKind::Unpin},
-      {L"unpin", CommandKind::Unpin}, {L"g", CommandKind::GetAppId},
+      {L"vx", CommandKind::PinChecked},   {L"u", CommandKind::Unpin},
+      {L"unpin", CommandKind::Unpin},     {L"g", CommandKind::GetAppId},
       {L"get", CommandKind::GetAppId},
   };
   for (const auto& c : cases) {

@@ -1,10 +1,9 @@
-#include "cli/entry.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "cli/entry.h"
 #include "cli/help.h"
 #include "double/shell_double.h"
 
@@ -34,8 +33,8 @@ TEST(Entry, HelpRequestGoesToStdoutWithoutCom) {
 
 TEST(Entry, MalformedCommandLinesPrintHelpOnStderrWithoutCom) {
   const std::vector<std::vector<std::wstring>> lines = {
-      {}, {L"a.lnk"}, {L"--HELP"}, {L"-H"}, {L"-help"}, {L"/?"}, {L"a.lnk", L"P"},
-      {L"a.lnk", L""}, {L"a.lnk", L"q"},
+      {},      {L"a.lnk"},       {L"--HELP"},     {L"-H"},          {L"-help"},
+      {L"/?"}, {L"a.lnk", L"P"}, {L"a.lnk", L""}, {L"a.lnk", L"q"},
   };
   for (const auto& line : lines) {
     ShellDouble shell;
@@ -49,10 +48,9 @@ TEST(Entry, MalformedCommandLinesPrintHelpOnStderrWithoutCom) {
 TEST(Entry, SetArgumentCountErrorPrecedesTheHelp) {
   ShellDouble shell;
   EXPECT_EQ(RunWith({L"a.lnk", L"s"}), -1);
-  EXPECT_EQ(shell.err(),
-            std::wstring(L"Error: AppID setting requires exactly 4 arguments: corv "
-                         L"<shortcut.lnk> s <AppUserModelID>\n") +
-                kHelpText);
+  EXPECT_EQ(shell.err(), std::wstring(L"Error: AppID setting requires exactly 4 arguments: corv "
+                                      L"<shortcut.lnk> s <AppUserModelID>\n") +
+                             kHelpText);
   EXPECT_TRUE(shell.LogOf({"Co"}).empty());
 }
 
@@ -76,17 +74,16 @@ TEST(Entry, ApartmentAlreadyOpenIsStillClosedOnce) {
 TEST(Entry, PinRunsInsideTheApartment) {
   ShellDouble shell;
   EXPECT_EQ(RunWith({L"C:\\x\\App.lnk", L"pull", L"surplus"}), 0);
-  EXPECT_EQ(shell.log(),
-            (Log{
-                "CoInitialize(null)",
-                "cout: No matching icon found, pinning new icon\n",
-                "ILCreateFromPathW(C:\\x\\App.lnk) -> list1",
-                "CoCreateInstance(PinnedListClassId, null, 0x17, IID_IPinnedList3)",
-                "IPinnedList3::Modify(null, list1, 4)",
-                "IPinnedList3::Release -> 0",
-                "ILFree(list1)",
-                "CoUninitialize",
-            }));
+  EXPECT_EQ(shell.log(), (Log{
+                             "CoInitialize(null)",
+                             "cout: No matching icon found, pinning new icon\n",
+                             "ILCreateFromPathW(C:\\x\\App.lnk) -> list1",
+                             "CoCreateInstance(PinnedListClassId, null, 0x17, IID_IPinnedList3)",
+                             "IPinnedList3::Modify(null, list1, 4)",
+                             "IPinnedList3::Release -> 0",
+                             "ILFree(list1)",
+                             "CoUninitialize",
+                         }));
   EXPECT_TRUE(shell.err().empty());
 }
 

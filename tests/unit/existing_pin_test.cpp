@@ -1,11 +1,10 @@
-#include "pinning/existing_pin.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "double/shell_double.h"
+#include "pinning/existing_pin.h"
 
 namespace corvane {
 namespace {
@@ -53,8 +52,8 @@ TEST(FindPinnedByNamespace, WalksThePinFolderAndFreesEachItemInOrder) {
   shell.script.items = {kOther};
   shell.script.links[kOther] = PointingAt(L"C:\\Other\\other.exe");
   EXPECT_FALSE(FindPinnedByNamespace(kShortcut));
-  EXPECT_EQ(shell.out(), L"Searching match for " + kTarget + L"\nSearching path: " + kPinFolder +
-                             L"\n");
+  EXPECT_EQ(shell.out(),
+            L"Searching match for " + kTarget + L"\nSearching path: " + kPinFolder + L"\n");
   EXPECT_TRUE(shell.err().empty());
   EXPECT_EQ(shell.LogOf({"SH", "IShellFolder", "IEnumIDList", "CoTaskMemFree", "StrRetToBufW",
                          "IPersistFile::Load"}),
@@ -78,8 +77,8 @@ TEST(FindPinnedByNamespace, MatchStopsTheWalkSilently) {
   shell.script.links[kOther] = PointingAt(L"C:\\Other\\other.exe");
   shell.script.links[kPinned] = PointingAt(kTarget);
   EXPECT_TRUE(FindPinnedByNamespace(kShortcut));
-  EXPECT_EQ(shell.out(), L"Searching match for " + kTarget + L"\nSearching path: " + kPinFolder +
-                             L"\n");
+  EXPECT_EQ(shell.out(),
+            L"Searching match for " + kTarget + L"\nSearching path: " + kPinFolder + L"\n");
   const Log tail = shell.LogOf({"CoTaskMemFree", "IEnumIDList", "IShellFolder(pins)::Release",
                                 "IShellFolder(desktop)::Release"});
   EXPECT_EQ(tail, (Log{"CoTaskMemFree(list1)", "IEnumIDList::Next(1, null) -> list2",
@@ -164,28 +163,37 @@ TEST_P(NamespaceFailures, OneLineOnStderrAndEverythingReleased) {
 
 INSTANTIATE_TEST_SUITE_P(
     ExistingPin, NamespaceFailures,
-    ::testing::Values(
-        NamespaceFailure{"desktop", [](ShellDouble& s) { s.script.desktopFolder = E_FAIL; },
-                         L"Failed to get desktop folder.\n", {}},
-        NamespaceFailure{"appData", [](ShellDouble& s) { s.script.appDataFolder = E_FAIL; },
-                         L"Failed to get taskbar path.\n", {"IShellFolder(desktop)::Release -> 0"}},
-        NamespaceFailure{"parse",
-                         [](ShellDouble& s) { s.script.parseDisplayName = HResultFromBits(0x80070002); },
-                         L"Failed to parse taskbar folder path.\n",
-                         {"IShellFolder(desktop)::Release -> 0"}},
-        NamespaceFailure{"bind", [](ShellDouble& s) { s.script.bindToObject = E_FAIL; },
-                         L"Failed to bind to taskbar folder.\n",
-                         {"IShellFolder(desktop)::Release -> 0"}},
-        NamespaceFailure{"enumerate", [](ShellDouble& s) { s.script.enumObjects = E_FAIL; },
-                         L"Failed to enumerate objects.\n",
-                         {"IShellFolder(pins)::Release -> 0", "IShellFolder(desktop)::Release -> 0"}},
-        NamespaceFailure{"no enumerator",
-                         [](ShellDouble& s) {
-                           s.script.enumObjects = S_FALSE;
-                           s.script.enumObjectsWithoutEnumerator = true;
-                         },
-                         L"",
-                         {"IShellFolder(pins)::Release -> 0", "IShellFolder(desktop)::Release -> 0"}}),
+    ::testing::Values(NamespaceFailure{"desktop",
+                                       [](ShellDouble& s) { s.script.desktopFolder = E_FAIL; },
+                                       L"Failed to get desktop folder.\n",
+                                       {}},
+                      NamespaceFailure{"appData",
+                                       [](ShellDouble& s) { s.script.appDataFolder = E_FAIL; },
+                                       L"Failed to get taskbar path.\n",
+                                       {"IShellFolder(desktop)::Release -> 0"}},
+                      NamespaceFailure{"parse",
+                                       [](ShellDouble& s) {
+                                         s.script.parseDisplayName = HResultFromBits(0x80070002);
+                                       },
+                                       L"Failed to parse taskbar folder path.\n",
+                                       {"IShellFolder(desktop)::Release -> 0"}},
+                      NamespaceFailure{"bind",
+                                       [](ShellDouble& s) { s.script.bindToObject = E_FAIL; },
+                                       L"Failed to bind to taskbar folder.\n",
+                                       {"IShellFolder(desktop)::Release -> 0"}},
+                      NamespaceFailure{"enumerate",
+                                       [](ShellDouble& s) { s.script.enumObjects = E_FAIL; },
+                                       L"Failed to enumerate objects.\n",
+                                       {"IShellFolder(pins)::Release -> 0",
+                                        "IShellFolder(desktop)::Release -> 0"}},
+                      NamespaceFailure{"no enumerator",
+                                       [](ShellDouble& s) {
+                                         s.script.enumObjects = S_FALSE;
+                                         s.script.enumObjectsWithoutEnumerator = true;
+                                       },
+                                       L"",
+                                       {"IShellFolder(pins)::Release -> 0",
+                                        "IShellFolder(desktop)::Release -> 0"}}),
     [](const auto& info) {
       std::string name = info.param.name;
       for (char& c : name) c = c == ' ' ? '_' : c;
@@ -214,12 +222,12 @@ TEST(FindPinnedByFiles, PrintsEachCandidateAndItsTargetUntilAMatch) {
                              L"\\Broken.lnk\nError: failed to open\n" + kOther +
                              L"\nC:\\Other\\other.exe\n" + kPinned + L"\n" + kTarget +
                              L"\nhas found match\n");
-  EXPECT_EQ(shell.LogOf({"SHGetFolderPathW", "FindFirstFileW", "FindNextFileW", "FindClose",
-                         "cout:"}),
-            (Log{"SHGetFolderPathW(null, 0x1a, null, 0)",
-                 "FindFirstFileW(" + testing::Utf8(kPinFolder) + "\\*.lnk) -> find1",
-                 "FindNextFileW(find1) -> 1", "FindNextFileW(find1) -> 1",
-                 "cout: has found match\n", "FindClose(find1)"}));
+  EXPECT_EQ(
+      shell.LogOf({"SHGetFolderPathW", "FindFirstFileW", "FindNextFileW", "FindClose", "cout:"}),
+      (Log{"SHGetFolderPathW(null, 0x1a, null, 0)",
+           "FindFirstFileW(" + testing::Utf8(kPinFolder) + "\\*.lnk) -> find1",
+           "FindNextFileW(find1) -> 1", "FindNextFileW(find1) -> 1", "cout: has found match\n",
+           "FindClose(find1)"}));
   EXPECT_EQ(shell.liveFinds(), 0);
   EXPECT_EQ(shell.liveObjects(), 0);
 }
@@ -283,8 +291,8 @@ TEST(FindExistingPin, FileSearchRunsOnlyWhenTheNamespaceFindsNothing) {
     ShellDouble shell;
     shell.script.links[kShortcut] = Unreadable();
     EXPECT_FALSE(FindExistingPin(kShortcut));
-    EXPECT_EQ(shell.out(), L"Could not open " + kShortcut + L"\nCould not open " + kShortcut +
-                               L"\n");
+    EXPECT_EQ(shell.out(),
+              L"Could not open " + kShortcut + L"\nCould not open " + kShortcut + L"\n");
   }
 }
 

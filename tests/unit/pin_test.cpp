@@ -1,11 +1,10 @@
-#include "pinning/pin.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "double/shell_double.h"
+#include "pinning/pin.h"
 
 namespace corvane {
 namespace {
@@ -81,8 +80,8 @@ TEST_P(PinAndUnpin, FailedCreationEndsWithThreeAfterItsMessage) {
 TEST_P(PinAndUnpin, CreationWithoutAnObjectEndsWithThreeSilently) {
   shell.script.coCreateInstanceWithoutObject = true;
   EXPECT_EQ(RunOperation(GetParam()), 3);
-  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
-                          "ILFree(list1)"}));
+  EXPECT_EQ(Calls(),
+            (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate, "ILFree(list1)"}));
   EXPECT_TRUE(shell.err().empty());
   ExpectEverythingGivenBack();
 }
@@ -105,8 +104,7 @@ TEST_P(PinAndUnpin, PositiveModifyResultsAreSuccess) {
   ExpectEverythingGivenBack();
 }
 
-INSTANTIATE_TEST_SUITE_P(Pinning, PinAndUnpin,
-                         ::testing::Values(Operation::Pin, Operation::Unpin),
+INSTANTIATE_TEST_SUITE_P(Pinning, PinAndUnpin, ::testing::Values(Operation::Pin, Operation::Unpin),
                          [](const auto& info) {
                            return info.param == Operation::Pin ? "Pin" : "Unpin";
                          });

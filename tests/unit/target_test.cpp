@@ -1,11 +1,10 @@
-#include "shortcut/target.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
 #include "double/shell_double.h"
+#include "shortcut/target.h"
 
 namespace corvane {
 namespace {
@@ -21,12 +20,11 @@ TEST(ResolveShortcutTarget, ReadsThePathIntoAZeroedBufferAndReleasesFileFirst) {
   std::wstring target = L"old";
   EXPECT_TRUE(ResolveShortcutTarget(kShortcut, target));
   EXPECT_EQ(target, L"C:\\Program Files\\App\\app.exe");
-  EXPECT_EQ(shell.log(),
-            (Log{"CoCreateInstance(CLSID_ShellLink, null, 0x1, IID_IShellLinkW)",
-                 "IShellLinkW::QueryInterface(IID_IPersistFile)",
-                 "IPersistFile::Load(C:\\Links\\App.lnk, 0)",
-                 "IShellLinkW::GetPath(zeroed buffer, 260, null, 0)",
-                 "IPersistFile::Release -> 1", "IShellLinkW::Release -> 0"}));
+  EXPECT_EQ(shell.log(), (Log{"CoCreateInstance(CLSID_ShellLink, null, 0x1, IID_IShellLinkW)",
+                              "IShellLinkW::QueryInterface(IID_IPersistFile)",
+                              "IPersistFile::Load(C:\\Links\\App.lnk, 0)",
+                              "IShellLinkW::GetPath(zeroed buffer, 260, null, 0)",
+                              "IPersistFile::Release -> 1", "IShellLinkW::Release -> 0"}));
   EXPECT_TRUE(shell.out().empty());
   EXPECT_TRUE(shell.err().empty());
 }

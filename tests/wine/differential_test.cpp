@@ -64,8 +64,8 @@ constexpr char kPinFolderBelowAppData[] =
 const std::string kNotFound = "0x80070490";      // HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
 const std::string kAccessDenied = "0x80070005";  // E_ACCESSDENIED
 const std::string kFileCorrupt = "0x80070570";   // HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT)
-const std::string kCafe = "caf\xc3\xa9.lnk";       // U+00E9
-const std::string kAmacron = "\xc4\x80pp.lnk";     // U+0100
+const std::string kCafe = "caf\xc3\xa9.lnk";     // U+00E9
+const std::string kAmacron = "\xc4\x80pp.lnk";   // U+0100
 
 std::string ReplaceAll(std::string text, const std::string& from, const std::string& to) {
   if (from.empty()) return text;
@@ -79,7 +79,8 @@ std::string ReplaceAll(std::string text, const std::string& from, const std::str
 std::vector<std::string> Substituted(const std::vector<std::string>& arguments,
                                      const std::string& work) {
   std::vector<std::string> result;
-  for (const std::string& argument : arguments) result.push_back(ReplaceAll(argument, "{work}", work));
+  for (const std::string& argument : arguments)
+    result.push_back(ReplaceAll(argument, "{work}", work));
   return result;
 }
 
@@ -141,14 +142,13 @@ class Differential : public ::testing::TestWithParam<Scenario> {
       EXPECT_EQ(pinned.exitStatus, 0) << "pinning " << shortcut << " first";
     }
     if (scenario.pinFolderBlocked) {
-      const std::filesystem::path pinFolder =
-          linuxAppData_.path() + kPinFolderBelowAppData;
+      const std::filesystem::path pinFolder = linuxAppData_.path() + kPinFolderBelowAppData;
       std::filesystem::create_directories(pinFolder.parent_path());
       testing::WriteFileBytes(pinFolder, "not a folder");
     }
     FillPinFolder(linuxAppData_.path() + kPinFolderBelowAppData, scenario);
-    const testing::ProcessResult result = RunLinuxCorv(
-        Substituted(scenario.arguments, work), work_.unixPath(), linuxAppData_.path());
+    const testing::ProcessResult result =
+        RunLinuxCorv(Substituted(scenario.arguments, work), work_.unixPath(), linuxAppData_.path());
     return Normalised(result, work_.unixPath(), linuxAppData_.path());
   }
 
@@ -204,12 +204,15 @@ const std::vector<Scenario> kScenarios = {
     Scenario("Unpin", {"{work}App.lnk", "u"}).After({"App.lnk"}),
     Scenario("UnpinByLongerWord", {"{work}App.lnk", "unpin"}).After({"App.lnk"}),
     Scenario("UnpinNotPinned", {"{work}App.lnk", "u"}).Answering(kNotFound),
-    Scenario("UnpinOnlyAnotherPinned", {"{work}App.lnk", "u"}).After({"Other.lnk"}).Answering(kNotFound),
+    Scenario("UnpinOnlyAnotherPinned", {"{work}App.lnk", "u"})
+        .After({"Other.lnk"})
+        .Answering(kNotFound),
     Scenario("UnpinMissingShortcut", {"{work}missing.lnk", "u"}),
     Scenario("UnpinNameBeyondLatin1", {"{work}" + kAmacron, "u"}).After({kAmacron}),
     // Checked pin.
     Scenario("CheckedPin", {"{work}App.lnk", "v"}),
-    Scenario("CheckedPinEmptyPinFolder", {"{work}App.lnk", "v"}).InPinFolder("desktop.ini", "")
+    Scenario("CheckedPinEmptyPinFolder", {"{work}App.lnk", "v"})
+        .InPinFolder("desktop.ini", "")
         .InPinFolder("Folder.lnk.txt", ""),
     Scenario("CheckedPinNoMatch", {"{work}App.lnk", "v"}).InPinFolder("Mine.lnk", "Minecraft.lnk"),
     Scenario("CheckedPinMatch", {"{work}App.lnk", "v"})

@@ -48,7 +48,8 @@ class PeImage {
 
   std::uint32_t Offset(std::uint32_t rva) const {
     for (const Section& section : sections_) {
-      if (rva >= section.rva && rva < section.rva + std::max(section.virtualSize, section.rawSize)) {
+      if (rva >= section.rva &&
+          rva < section.rva + std::max(section.virtualSize, section.rawSize)) {
         return section.rawOffset + (rva - section.rva);
       }
     }
@@ -235,8 +236,7 @@ TEST_F(CorvExeFile, ManifestAsksForNoElevationAndNamesWindows10And11) {
 TEST_F(CorvExeFile, ManifestAssemblyCarriesTheProjectVersion) {
   std::string identity;
   ASSERT_TRUE(ManifestTag("assemblyIdentity", &identity));
-  EXPECT_NE(identity.find(std::string(" version=\"") + CORVANE_VERSION + ".0\""),
-            std::string::npos)
+  EXPECT_NE(identity.find(std::string(" version=\"") + CORVANE_VERSION + ".0\""), std::string::npos)
       << identity;
 }
 

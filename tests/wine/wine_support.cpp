@@ -11,8 +11,7 @@ namespace corvane::wine {
 namespace {
 
 constexpr char kServerClassKey[] = "HKCR\\CLSID\\{90AA3A4E-1CBA-4233-B8BB-535773D48449}";
-constexpr char kServerKey[] =
-    "HKCR\\CLSID\\{90AA3A4E-1CBA-4233-B8BB-535773D48449}\\InprocServer32";
+constexpr char kServerKey[] = "HKCR\\CLSID\\{90AA3A4E-1CBA-4233-B8BB-535773D48449}\\InprocServer32";
 
 std::string Trimmed(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
@@ -44,8 +43,8 @@ ProcessOptions WineOptions() {
 ::testing::AssertionResult RunWineTool(const std::vector<std::string>& arguments) {
   const ProcessResult result = testing::RunProcess(CORVANE_WINE, arguments, WineOptions());
   if (result.exitStatus == 0) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "wine " << arguments.front() << " failed: "
-                                       << result.out << result.err;
+  return ::testing::AssertionFailure()
+         << "wine " << arguments.front() << " failed: " << result.out << result.err;
 }
 
 }  // namespace

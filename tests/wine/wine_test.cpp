@@ -102,24 +102,9 @@ TEST_F(WineHelp, MalformedCommandLinesPrintHelpOnStderr) {
   work_.CopyExample("Example.lnk", "App.lnk");
   const std::string app = work_.Windows("App.lnk");
   const std::vector<std::vector<std::string>> commandLines = {
-      {},
-      {app},
-      {"p"},
-      {"--HELP"},
-      {"-H"},
-      {"-help"},
-      {"/?"},
-      {"--help "},
-      {app, "P"},
-      {app, "V"},
-      {app, "U"},
-      {app, "S", "App.Id"},
-      {app, "G"},
-      {app, ""},
-      {app, "x"},
-      {app, " p"},
-      {app, "--help"},
-      {"p", app},
+      {},         {app},       {"p"},      {"--HELP"},  {"-H"},          {"-help"},
+      {"/?"},     {"--help "}, {app, "P"}, {app, "V"},  {app, "U"},      {app, "S", "App.Id"},
+      {app, "G"}, {app, ""},   {app, "x"}, {app, " p"}, {app, "--help"}, {"p", app},
   };
   for (const std::vector<std::string>& arguments : commandLines) {
     SCOPED_TRACE(::testing::PrintToString(arguments));
@@ -176,12 +161,15 @@ using WineCheckedPin = WineCorvTest;
 TEST_F(WineCheckedPin, PinsWhenThePinFolderDoesNotExist) {
   work_.CopyExample("Example.lnk", "a.lnk");
   const std::string shortcut = work_.Windows("a.lnk");
-  const std::string expectedOut = "Searching match for C:\\test\\a.txt\r\n"
-                                  "Searching path: " + PinFolderWindowsPath() + "\r\n"
-                                  "Searching match for C:\\test\\a.txt\r\n" +
-                                  std::string(kPinningNewIcon);
-  EXPECT_TRUE(Produced(Run(shortcut, "v"), expectedOut, "Failed to parse taskbar folder path.\r\n",
-                       0));
+  const std::string expectedOut =
+      "Searching match for C:\\test\\a.txt\r\n"
+      "Searching path: " +
+      PinFolderWindowsPath() +
+      "\r\n"
+      "Searching match for C:\\test\\a.txt\r\n" +
+      std::string(kPinningNewIcon);
+  EXPECT_TRUE(
+      Produced(Run(shortcut, "v"), expectedOut, "Failed to parse taskbar folder path.\r\n", 0));
   EXPECT_EQ(Log(), Pinned(shortcut));
 }
 
@@ -190,8 +178,10 @@ TEST_F(WineCheckedPin, PinWithTheSameTargetMeansNothingToDo) {
   std::filesystem::create_directories(PinFolder());
   testing::WriteFileBytes(PinFolder() + "/Other.lnk", ExampleBytes("Minecraft.lnk"));
   testing::WriteFileBytes(PinFolder() + "/Pinned.lnk", ExampleBytes("Example.lnk"));
-  const std::string expectedOut = "Searching match for C:\\test\\a.txt\r\n"
-                                  "Searching path: " + PinFolderWindowsPath() + "\r\n";
+  const std::string expectedOut =
+      "Searching match for C:\\test\\a.txt\r\n"
+      "Searching path: " +
+      PinFolderWindowsPath() + "\r\n";
   EXPECT_TRUE(Produced(Run(work_.Windows("a.lnk"), "v"), expectedOut, "", 0));
   EXPECT_TRUE(Log().empty());
 }
@@ -206,11 +196,13 @@ TEST_F(WineCheckedPin, UnreadableAndDifferentPinsLetThePinGoAhead) {
   const std::string folder = PinFolderWindowsPath();
   const std::string expectedOut =
       "Searching match for C:\\test\\a.txt\r\n"
-      "Searching path: " + folder + "\r\n"
+      "Searching path: " +
+      folder +
+      "\r\n"
       "Searching match for C:\\test\\a.txt\r\n" +
-      folder + "\\Broken.lnk\r\nError: failed to open\r\n" +
-      folder + "\\Folder.lnk\r\nError: failed to open\r\n" +
-      folder + "\\Other.lnk\r\nC:\\Users\\TEMP\\AppData\\Roaming\\.minecraft\r\n" +
+      folder + "\\Broken.lnk\r\nError: failed to open\r\n" + folder +
+      "\\Folder.lnk\r\nError: failed to open\r\n" + folder +
+      "\\Other.lnk\r\nC:\\Users\\TEMP\\AppData\\Roaming\\.minecraft\r\n" +
       std::string(kPinningNewIcon);
   EXPECT_TRUE(Produced(Run(shortcut, "v"), expectedOut, "", 0));
   EXPECT_EQ(Log(), Pinned(shortcut));
@@ -220,8 +212,8 @@ TEST_F(WineCheckedPin, UnreadableShortcutIsReportedByBothSearchesThenPinned) {
   testing::WriteFileBytes(work_.Unix("Broken.lnk"), "not a shortcut");
   const std::string shortcut = work_.Windows("Broken.lnk");
   const std::string couldNotOpen = "Could not open " + shortcut + "\r\n";
-  EXPECT_TRUE(Produced(Run(shortcut, "v"), couldNotOpen + couldNotOpen + std::string(kPinningNewIcon),
-                       "", 0));
+  EXPECT_TRUE(Produced(Run(shortcut, "v"),
+                       couldNotOpen + couldNotOpen + std::string(kPinningNewIcon), "", 0));
   EXPECT_EQ(Log(), Pinned(shortcut));
 }
 
@@ -240,11 +232,11 @@ TEST_F(WinePin, FailureFromModifyEndsWithFourAfterReleasingTheObject) {
     SCOPED_TRACE(failure);
     EXPECT_TRUE(Produced(RunReturning(failure, {shortcut, "p"}), kPinningNewIcon, kModifyFailed,
                          kModifyFailedStatus));
-    EXPECT_TRUE(Produced(RunReturning(failure, {shortcut, "u"}), "", kModifyFailed,
-                         kModifyFailedStatus));
+    EXPECT_TRUE(
+        Produced(RunReturning(failure, {shortcut, "u"}), "", kModifyFailed, kModifyFailedStatus));
   }
-  EXPECT_EQ(Log(), Concat({Pinned(shortcut), Unpinned(shortcut), Pinned(shortcut),
-                           Unpinned(shortcut)}));
+  EXPECT_EQ(Log(),
+            Concat({Pinned(shortcut), Unpinned(shortcut), Pinned(shortcut), Unpinned(shortcut)}));
 }
 
 TEST_F(WinePin, MergedOutputKeepsTheProgressLineBeforeTheFailure) {
@@ -272,8 +264,8 @@ TEST_F(WinePin, UnregisteredClassFailsToCreateTheObject) {
 }
 
 TEST_F(WinePin, MissingShortcutFailsToGetAnItem) {
-  EXPECT_TRUE(Produced(Run(work_.Windows("missing.lnk"), "p"), kPinningNewIcon, kNoItem,
-                       kNoItemStatus));
+  EXPECT_TRUE(
+      Produced(Run(work_.Windows("missing.lnk"), "p"), kPinningNewIcon, kNoItem, kNoItemStatus));
   EXPECT_TRUE(Produced(Run(work_.Windows("missing.lnk"), "u"), "", kNoItem, kNoItemStatus));
   EXPECT_EQ(Run(work_.Windows("no/such/folder/a.lnk"), "v").exitStatus, kNoItemStatus);
   EXPECT_TRUE(Log().empty());
@@ -345,7 +337,8 @@ TEST_F(WineExampleScript, PinsChecksUnpinsAndReportsEveryOtherExitCodeByName) {
   // The exit code counts the shortcuts that failed.
   EXPECT_TRUE(Produced(Script({editor, missing}), "is pinned: " + quoted,
                        "failed (2, ILCreateFromPathW failed: no such shortcut, or a relative "
-                       "path): \"" + missing + "\"\r\n",
+                       "path): \"" +
+                           missing + "\"\r\n",
                        1));
   EXPECT_EQ(Log(), Pinned(editor));
   // Pinned already (the taskbar keeps a copy in the pin folder): v leaves it.

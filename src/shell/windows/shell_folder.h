@@ -2,6 +2,5 @@
 #pragma once
 
 #include "shell/windows/com.h"
-
 #include <shlobj.h>
 #include <shlwapi.h>

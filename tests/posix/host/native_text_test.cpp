@@ -12,10 +12,10 @@
 namespace {
 
 using corvane::posix::DecodeNativeText;
+using corvane::posix::DecodeNativeTextTo;
 using corvane::posix::EncodeNativeText;
 using corvane::posix::LessIgnoringCase;
 using corvane::posix::LessIgnoringCaseNative;
-using corvane::posix::DecodeNativeTextTo;
 using corvane::posix::NativePath;
 using corvane::posix::SameTextIgnoringCase;
 using corvane::posix::SameTextIgnoringCaseNative;
@@ -208,7 +208,9 @@ TEST(PosixNativeText, DecodesIntoACallersBuffer) {
 }
 
 TEST(PosixUtf16Length, PrefixStopsBeforeTheUnitLimitAndNeverSplitsAPair) {
-  const std::wstring text = DecodeNativeText("ab\xf0\x9f\x98\x80" "cd");  // a b U+1F600 c d
+  const std::wstring text = DecodeNativeText(
+      "ab\xf0\x9f\x98\x80"
+      "cd");  // a b U+1F600 c d
   EXPECT_EQ(Utf16Prefix(text, 100), text);
   EXPECT_EQ(Utf16Prefix(text, 6), text);
   EXPECT_EQ(Utf16Prefix(text, 5), text.substr(0, 4));
@@ -234,8 +236,8 @@ TEST(PosixNativeOrder, NativeNamesSortAsTheirDecodedText) {
   const std::vector<std::string> names = {
       "", "a", "A", "b", "B", "ab", "aB", "Ab", "AB", "a.lnk", "A.LNK", "a b", "a_b", "a[b",
       "app.lnk", "App (2).lnk", "App (10).lnk", "caf\xc3\xa9", "CAF\xc3\x89", "cafe",
-      "caf\xe9",              // an invalid byte: U+DCE9
-      "caf\xc3",              // a cut sequence: U+DCC3
+      "caf\xe9",                       // an invalid byte: U+DCE9
+      "caf\xc3",                       // a cut sequence: U+DCC3
       "\xff", "\xc3\xbf", "\xc5\xb8",  // U+DCFF, U+00FF, U+0178 (upper case of U+00FF)
       "\xf0\x9f\x98\x80", "\xef\xbf\xbd", "z", "Z", "zz", "\xce\xb1", "\xce\x91",
       // Long names, alike for eight bytes or more, then apart by case, by
@@ -256,9 +258,10 @@ TEST(PosixNativeOrder, NativeNamesSortAsTheirDecodedText) {
 // Names compared without regard to case as they are, without decoding them.
 TEST(PosixNativeOrder, NativeNamesAreSameIgnoringCaseAsTheirDecodedText) {
   const std::vector<std::string> names = {
-      "", "a", "A", "ab", "AB", "aB", "app.lnk", "APP.LNK", "App (2).lnk", "caf\xc3\xa9",
-      "CAF\xc3\x89", "caf\xe9", "cafe", "\xc5\xbf", "s", "S",  // U+017F is upper-case S
-      "\xff", "\xc3\xbf", "\xc5\xb8", "\xce\xb1", "\xce\x91", "\xf0\x9f\x98\x80"};
+      "",        "a",        "A",           "ab",          "AB",          "aB",
+      "app.lnk", "APP.LNK",  "App (2).lnk", "caf\xc3\xa9", "CAF\xc3\x89", "caf\xe9",
+      "cafe",    "\xc5\xbf", "s",           "S",  // U+017F is upper-case S
+      "\xff",    "\xc3\xbf", "\xc5\xb8",    "\xce\xb1",    "\xce\x91",    "\xf0\x9f\x98\x80"};
   for (const std::string& a : names) {
     for (const std::string& b : names) {
       EXPECT_EQ(SameTextIgnoringCaseNative(a, b),

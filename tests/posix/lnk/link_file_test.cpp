@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "shell/owners.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/posix/lnk/bytes.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/property_store_block.h"
-#include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"
@@ -87,9 +87,11 @@ std::vector<std::uint8_t> LinkWithLinkInfo(std::uint32_t localBasePath, std::uin
 TEST(LinkInfoOffsets, EachOffsetPointsPastTheHeaderAndInsideTheStructure) {
   LinkFile link;
   EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x1F), link), Refusal::None);
-  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x20, 0x1F), link), Refusal::LinkInfoOffset);  // at its end
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x20, 0x1F), link),
+            Refusal::LinkInfoOffset);  // at its end
   EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1C, 0x20), link), Refusal::LinkInfoOffset);
-  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1B, 0x1F), link), Refusal::LinkInfoOffset);  // in its header
+  EXPECT_EQ(ParseLinkFile(LinkWithLinkInfo(0x1B, 0x1F), link),
+            Refusal::LinkInfoOffset);  // in its header
 }
 
 class LinkFileTest : public ::testing::Test {
@@ -162,8 +164,7 @@ TEST_F(LinkFileTest, AnsiStringsDecodeAsWindows1252) {
 
 TEST_F(LinkFileTest, StringThatPassesTheEndIsRefusedAtParse) {
   for (const bool unicode : {true, false}) {
-    std::vector<std::uint8_t> bytes =
-        LinkWithStrings(unicode, {u"a", u"b", u"c", u"d", u"eeee"});
+    std::vector<std::uint8_t> bytes = LinkWithStrings(unicode, {u"a", u"b", u"c", u"d", u"eeee"});
     // The last count claims more characters than the file holds.
     const std::size_t lastCount = bytes.size() - 4 - (unicode ? 8 : 4) - 2;
     bytes[lastCount] = 200;

@@ -79,7 +79,8 @@ const std::wstring kDarwinIcon =
 // the Users folder or the desktop by GUID, or names a device.
 const SampleTarget kSamples[] = {
     {"broken_link_info.lnk", L"C:\\Program Files\\xt\\xt.exe", std::nullopt},
-    {"console_properties_block.lnk", L"C:\\Windows\\SysWOW64\\WindowsPowerShell\\v1.0\\powershell.exe",
+    {"console_properties_block.lnk",
+     L"C:\\Windows\\SysWOW64\\WindowsPowerShell\\v1.0\\powershell.exe",
      L"C:\\Windows\\SysWOW64\\WindowsPowerShell\\v1.0\\powershell.exe"},
     {"darwin_block.lnk", kDarwinIcon, std::nullopt},
     {"darwin_block_modified.lnk", kDarwinIcon, std::nullopt},
@@ -152,8 +153,9 @@ TEST(PosixLinkTargetSamples, NetworkShareGivesThePathWithoutALocalOne) {
     std::wstring expected;
   } const cases[] = {
       {"sample17.lnk", L"\\\\ASUS\\Users\\Asus-PC\\Downloads"},
-      {"decoding_error3.lnk", L"\\\\DESKTOP-9AI08QD\\Users\\\u00C4\u00E8\u00EC\u00E0\\Desktop"
-                              L"\\PixelMod\\Mod for Pixelmon\\Error Fix.bat"},
+      {"decoding_error3.lnk",
+       L"\\\\DESKTOP-9AI08QD\\Users\\\u00C4\u00E8\u00EC\u00E0\\Desktop"
+       L"\\PixelMod\\Mod for Pixelmon\\Error Fix.bat"},
   };
   for (const auto& c : cases) {
     Buffer info = *ReadSample(c.file).linkInfo;
@@ -201,9 +203,12 @@ TEST(PosixLinkTargetSamples, ShrunkLinkInfoNeverReadsOutsideItself) {
 // ---------------------------------------------------------------------------
 // Hand-made item lists.
 
-constexpr GUID kMyComputer = {0x20D04FE0, 0x3AEA, 0x1069, {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
-constexpr GUID kUsersFolder = {0x59031A47, 0x3F72, 0x44A7, {0x89, 0xC5, 0x55, 0x95, 0xFE, 0x6B, 0x30, 0xEE}};
-constexpr GUID kDesktop = {0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}};
+constexpr GUID kMyComputer = {
+    0x20D04FE0, 0x3AEA, 0x1069, {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
+constexpr GUID kUsersFolder = {
+    0x59031A47, 0x3F72, 0x44A7, {0x89, 0xC5, 0x55, 0x95, 0xFE, 0x6B, 0x30, 0xEE}};
+constexpr GUID kDesktop = {
+    0xB4BFCC3A, 0xDB2C, 0x424C, {0xB0, 0x29, 0x7F, 0xE9, 0x9A, 0x87, 0xC6, 0x41}};
 
 void SetSize(Buffer& item) {
   item[0] = static_cast<std::uint8_t>(item.size());
@@ -237,7 +242,7 @@ Buffer VolumeGuidItem(const GUID& volume) {
 
 struct FileEntry {
   std::uint8_t type = 0x32;
-  Buffer primary;  // the primary name's bytes, terminator excluded
+  Buffer primary;                        // the primary name's bytes, terminator excluded
   std::optional<std::wstring> longName;  // the extension block's; none: no block
   std::uint16_t version = 9;
 };
@@ -295,9 +300,10 @@ TEST(PosixLinkTargetIdList, DriveAndFileEntriesJoinWithBackslashes) {
 
 TEST(PosixLinkTargetIdList, LongNamesComeFromTheExtensionBlockInEveryVersion) {
   for (std::uint16_t version : {3, 7, 8, 9}) {
-    const Buffer list = List({RootItem(kMyComputer), VolumeItem("C:\\"),
-                              FileEntryItem({0x31, Ansi("PROGRA~1"), L"Program Files", version}),
-                              FileEntryItem({0x32, Ansi("LONGNA~1.EXE"), L"Long name.exe", version})});
+    const Buffer list =
+        List({RootItem(kMyComputer), VolumeItem("C:\\"),
+              FileEntryItem({0x31, Ansi("PROGRA~1"), L"Program Files", version}),
+              FileEntryItem({0x32, Ansi("LONGNA~1.EXE"), L"Long name.exe", version})});
     EXPECT_EQ(TargetFromIdList(list), L"C:\\Program Files\\Long name.exe") << "version " << version;
   }
 }
@@ -324,9 +330,11 @@ TEST(PosixLinkTargetIdList, PrimaryNameServesWithoutALongName) {
                                    FileEntryItem({0x36, unicodeName, std::nullopt})})),
             L"C:\\\u0416\u0443\u043A");
   // An extension block without a long name (before version 3), or an empty one.
-  EXPECT_EQ(TargetFromIdList(List({RootItem(kMyComputer), VolumeItem("C:\\"),
-                                   FileEntryItem({0x32, Ansi("OLD.TXT"), L"ignored", 2}),
-                                   })),
+  EXPECT_EQ(TargetFromIdList(List({
+                RootItem(kMyComputer),
+                VolumeItem("C:\\"),
+                FileEntryItem({0x32, Ansi("OLD.TXT"), L"ignored", 2}),
+            })),
             L"C:\\OLD.TXT");
   EXPECT_EQ(TargetFromIdList(List({RootItem(kMyComputer), VolumeItem("C:\\"),
                                    FileEntryItem({0x32, Ansi("EMPTY.TXT"), L""})})),
@@ -402,10 +410,10 @@ TEST(PosixLinkTargetIdList, MalformedItemsNameNoPath) {
 }
 
 TEST(PosixLinkTargetIdList, NamesThatCannotBePathComponentsNameNoPath) {
-  for (const std::wstring& name : {std::wstring(L"a\\b"), std::wstring(L"a/b"), std::wstring(L".."),
-                                   std::wstring(L".")}) {
-    const Buffer list = List({RootItem(kMyComputer), VolumeItem("C:\\"),
-                              FileEntryItem({0x32, Ansi("X"), name})});
+  for (const std::wstring& name :
+       {std::wstring(L"a\\b"), std::wstring(L"a/b"), std::wstring(L".."), std::wstring(L".")}) {
+    const Buffer list =
+        List({RootItem(kMyComputer), VolumeItem("C:\\"), FileEntryItem({0x32, Ansi("X"), name})});
     EXPECT_EQ(TargetFromIdList(list), L"");
   }
   EXPECT_EQ(TargetFromIdList(List({RootItem(kMyComputer), VolumeItem("C:\\"),

@@ -62,7 +62,9 @@ class PosixFindFiles : public ::testing::Test {
     ASSERT_EQ(mkdir((root_ + "/Folder.lnk").c_str(), 0755), 0);
   }
 
-  std::wstring Pattern(const std::wstring& mask) const { return DecodeNativeText(root_) + L"\\" + mask; }
+  std::wstring Pattern(const std::wstring& mask) const {
+    return DecodeNativeText(root_) + L"\\" + mask;
+  }
 
   ScopedWorkingFolder workingFolder_;
   TemporaryFolder folder_;
@@ -73,7 +75,8 @@ TEST_F(PosixFindFiles, ExtensionPatternMatchesEveryKindOfEntryWithoutRegardToCas
   const Found found = Search(Pattern(L"*.lnk"));
   NameList names = found.names;
   std::sort(names.begin(), names.end());
-  EXPECT_EQ(names, (NameList{L".hidden.lnk", L"App.lnk", L"Folder.lnk", L"caf\u00E9.lnk", L"other.LNK"}));
+  EXPECT_EQ(names,
+            (NameList{L".hidden.lnk", L"App.lnk", L"Folder.lnk", L"caf\u00E9.lnk", L"other.LNK"}));
   // A folder is reported like a file, marked as a folder; hidden names too.
   EXPECT_TRUE(found.data.at(L"Folder.lnk").dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
   EXPECT_FALSE(found.data.at(L"App.lnk").dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);

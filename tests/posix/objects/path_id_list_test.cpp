@@ -10,8 +10,8 @@
 
 #include "shell/item_id_list.h"
 #include "shell/owners.h"
-#include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/objects/path_id_list.h"
 #include "support/process.h"
 
 namespace {

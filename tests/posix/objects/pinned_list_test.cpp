@@ -43,7 +43,6 @@ std::string Sample(const std::string& name) {
   return bytes;
 }
 
-
 std::vector<std::string> HiddenEntries(const std::string& folder) {
   std::vector<std::string> hidden;
   for (const std::string& name : ListFolder(folder)) {
@@ -482,8 +481,7 @@ TEST_F(PosixPinnedListPin, NameTakenInAnotherLetterCaseGetsTheNextNumber) {
   const std::string source = Shortcut("caf\xc3\xa9.lnk", Sample("sample.lnk"));
 
   EXPECT_EQ(Pin(source), S_OK);
-  EXPECT_EQ(PinnedNames(),
-            (std::vector<std::string>{"CAF\xc3\x89.lnk", "caf\xc3\xa9 (2).lnk"}));
+  EXPECT_EQ(PinnedNames(), (std::vector<std::string>{"CAF\xc3\x89.lnk", "caf\xc3\xa9 (2).lnk"}));
 }
 
 TEST_F(PosixPinnedListUnpin, SameNameMatchIgnoresCaseOfNonAsciiLetters) {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "shell/owners.h"
-#include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/objects/path_id_list.h"
 #include "shell/shell_folder.h"
 #include "support/process.h"
 
@@ -76,7 +76,8 @@ class PosixShellFolder : public ::testing::Test {
     unique_idlist list;
     EXPECT_EQ(SHParseDisplayName(path.c_str(), nullptr, list.put(), 0, nullptr), S_OK);
     com_ptr<IShellFolder> folder;
-    EXPECT_EQ(desktop->BindToObject(list.get(), nullptr, IID_IShellFolder, folder.put_void()), S_OK);
+    EXPECT_EQ(desktop->BindToObject(list.get(), nullptr, IID_IShellFolder, folder.put_void()),
+              S_OK);
     return folder;
   }
 
@@ -122,10 +123,10 @@ TEST_F(PosixShellFolder, WalkGivesTheOrderNtfsKeeps) {
   }
   const auto folder = Bind(Wide("/sub"));
   ASSERT_TRUE(folder);
-  EXPECT_EQ(Walk(folder.get(), kFilesAndFolders),
-            (std::vector<std::wstring>{Wide("/sub/A"), Wide("/sub/B"), Wide("/sub/inner.lnk"),
-                                       Wide("/sub/Z"), Wide("/sub/_u"),
-                                       Wide("/sub/\xc3\xa9t\xc3\xa9")}));
+  EXPECT_EQ(
+      Walk(folder.get(), kFilesAndFolders),
+      (std::vector<std::wstring>{Wide("/sub/A"), Wide("/sub/B"), Wide("/sub/inner.lnk"),
+                                 Wide("/sub/Z"), Wide("/sub/_u"), Wide("/sub/\xc3\xa9t\xc3\xa9")}));
 }
 
 TEST_F(PosixShellFolder, FlagsChooseFoldersFilesAndHiddenEntries) {
@@ -256,8 +257,8 @@ TEST_F(PosixShellFolder, MissingPathsDoNotParse) {
 
 TEST_F(PosixShellFolder, ParsingTakesWindowsStylePaths) {
   unique_idlist list;
-  ASSERT_EQ(SHParseDisplayName((Wide() + L"\\sub\\..\\sub\\inner.lnk").c_str(), nullptr, list.put(), 0,
-                               nullptr),
+  ASSERT_EQ(SHParseDisplayName((Wide() + L"\\sub\\..\\sub\\inner.lnk").c_str(), nullptr, list.put(),
+                               0, nullptr),
             S_OK);
   EXPECT_EQ(NativePathFromIdList(list.get()), root_ + "/sub/inner.lnk");
 }
@@ -268,18 +269,22 @@ TEST_F(PosixShellFolder, BindingNeedsAFolder) {
   com_ptr<IShellFolder> bound;
   // A file.
   unique_idlist file;
-  ASSERT_EQ(SHParseDisplayName((Wide() + L"\\a.lnk").c_str(), nullptr, file.put(), 0, nullptr), S_OK);
-  EXPECT_TRUE(FAILED(desktop->BindToObject(file.get(), nullptr, IID_IShellFolder, bound.put_void())));
+  ASSERT_EQ(SHParseDisplayName((Wide() + L"\\a.lnk").c_str(), nullptr, file.put(), 0, nullptr),
+            S_OK);
+  EXPECT_TRUE(
+      FAILED(desktop->BindToObject(file.get(), nullptr, IID_IShellFolder, bound.put_void())));
   EXPECT_FALSE(bound);
   // No list, or the folder itself.
-  EXPECT_EQ(desktop->BindToObject(nullptr, nullptr, IID_IShellFolder, bound.put_void()), E_INVALIDARG);
+  EXPECT_EQ(desktop->BindToObject(nullptr, nullptr, IID_IShellFolder, bound.put_void()),
+            E_INVALIDARG);
   const USHORT empty = 0;
   EXPECT_EQ(desktop->BindToObject(reinterpret_cast<PCUIDLIST_RELATIVE>(&empty), nullptr,
                                   IID_IShellFolder, bound.put_void()),
             E_INVALIDARG);
   // A folder that went away after it was parsed.
   unique_idlist gone;
-  ASSERT_EQ(SHParseDisplayName((Wide() + L"\\empty").c_str(), nullptr, gone.put(), 0, nullptr), S_OK);
+  ASSERT_EQ(SHParseDisplayName((Wide() + L"\\empty").c_str(), nullptr, gone.put(), 0, nullptr),
+            S_OK);
   ASSERT_EQ(rmdir((root_ + "/empty").c_str()), 0);
   EXPECT_EQ(desktop->BindToObject(gone.get(), nullptr, IID_IShellFolder, bound.put_void()),
             kFileNotFound);
@@ -311,7 +316,8 @@ TEST_F(PosixShellFolder, OtherSlotsAreNotImplemented) {
   EXPECT_EQ(folder->GetAttributesOf(0, nullptr, nullptr), E_NOTIMPL);
   EXPECT_EQ(folder->GetUIObjectOf(nullptr, 0, nullptr, IID_IUnknown, nullptr, &object), E_NOTIMPL);
   PIDLIST_RELATIVE list = nullptr;
-  EXPECT_EQ(folder->ParseDisplayName(nullptr, nullptr, nullptr, nullptr, &list, nullptr), E_NOTIMPL);
+  EXPECT_EQ(folder->ParseDisplayName(nullptr, nullptr, nullptr, nullptr, &list, nullptr),
+            E_NOTIMPL);
   EXPECT_EQ(folder->SetNameOf(nullptr, nullptr, L"x", 0, &list), E_NOTIMPL);
 }
 

@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "shell/owners.h"
+#include "shell/posix/host/native_text.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/property_store_block.h"
-#include "shell/posix/host/native_text.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"
@@ -31,10 +31,10 @@ using corvane::posix::ParsePropertyStoreBlock;
 using corvane::posix::PropertyStorage;
 using corvane::posix::Refusal;
 using corvane::testing::AsBytes;
-using corvane::testing::SampleBytes;
-using corvane::testing::SampleNames;
 using corvane::testing::ListFolder;
 using corvane::testing::ReadFileBytes;
+using corvane::testing::SampleBytes;
+using corvane::testing::SampleNames;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
@@ -215,8 +215,8 @@ std::vector<std::string> OtherRecords(const std::string& block, REFPROPERTYKEY k
 }
 
 TEST_F(ShellLinkTest, SavingChangesOnlyThePropertyStoreBlock) {
-  for (const std::wstring& appId : {std::wstring(L"My.App.Id"), std::wstring(),
-                                    std::wstring(L"Caf\u00e9.\u0100.\U0001F600")}) {
+  for (const std::wstring& appId :
+       {std::wstring(L"My.App.Id"), std::wstring(), std::wstring(L"Caf\u00e9.\u0100.\U0001F600")}) {
     for (const std::string& sample : SampleNames()) {
       const std::string path = Copy(sample);
       const std::string original = ReadFileBytes(path);
@@ -270,8 +270,10 @@ TEST_F(ShellLinkTest, ValueIsReplacedInPlaceOrAddedToItsStorage) {
   EXPECT_EQ(storageCount(saved), storageCount(original) + 1);
   Link reread;
   ASSERT_EQ(reread.Load(path), S_OK);
-  EXPECT_EQ(reread.Get(PKEY_AppUserModel_ID), std::make_pair(VARTYPE{VT_LPWSTR}, std::wstring(L"Back.Again")));
-  EXPECT_EQ(reread.Get(kNewStorageKey), std::make_pair(VARTYPE{VT_BSTR}, std::wstring(L"Elsewhere")));
+  EXPECT_EQ(reread.Get(PKEY_AppUserModel_ID),
+            std::make_pair(VARTYPE{VT_LPWSTR}, std::wstring(L"Back.Again")));
+  EXPECT_EQ(reread.Get(kNewStorageKey),
+            std::make_pair(VARTYPE{VT_BSTR}, std::wstring(L"Elsewhere")));
   EXPECT_EQ(reread.Get(kSameStorageKey).first, VT_BOOL);
 }
 
@@ -356,8 +358,7 @@ TEST_F(ShellLinkTest, FailedSaveLeavesTheOriginalAlone) {
   std::filesystem::create_directory(path);
   EXPECT_EQ(link.file->Save(DecodeNativeText(path).c_str(), TRUE), E_ACCESSDENIED);
   EXPECT_TRUE(std::filesystem::is_directory(path));
-  EXPECT_EQ(link.file->Save(DecodeNativeText(Path("gone/x.lnk")).c_str(), TRUE),
-            kPathNotFound);
+  EXPECT_EQ(link.file->Save(DecodeNativeText(Path("gone/x.lnk")).c_str(), TRUE), kPathNotFound);
   if (geteuid() != 0) {
     std::filesystem::remove(path);
     WriteFileBytes(path, original);

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "shell/owners.h"
-#include "shell/posix/runtime/resource_account.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/runtime/resource_account.h"
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"
@@ -128,8 +128,7 @@ TEST_F(AccountingDeathTest, WhatIsLeftWhenTheApartmentClosesIsReported) {
         CoTaskMemAlloc(16);
         CoUninitialize();
       },
-      ::testing::ExitedWithCode(70),
-      "block of task memory.* still live when the apartment closed");
+      ::testing::ExitedWithCode(70), "block of task memory.* still live when the apartment closed");
 }
 
 }  // namespace

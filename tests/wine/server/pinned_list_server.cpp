@@ -79,8 +79,11 @@ struct PinnedListVtbl {
   ULONG(STDMETHODCALLTYPE* AddRef)(PinnedList*);
   ULONG(STDMETHODCALLTYPE* Release)(PinnedList*);
   HRESULT(STDMETHODCALLTYPE* Placeholders[13])(PinnedList*);
+  // clang-format takes this parameter list for a statement of its own.
+  // clang-format off
   HRESULT(STDMETHODCALLTYPE* Modify)(PinnedList*, PCIDLIST_ABSOLUTE unpin, PCIDLIST_ABSOLUTE pin,
                                      DWORD caller);
+  // clang-format on
 };
 
 struct PinnedList {
@@ -130,9 +133,9 @@ const PinnedListVtbl kPinnedListVtbl = {
     QueryInterface,
     AddRef,
     Release,
-    {Placeholder<4>, Placeholder<5>, Placeholder<6>, Placeholder<7>, Placeholder<8>,
-     Placeholder<9>, Placeholder<10>, Placeholder<11>, Placeholder<12>, Placeholder<13>,
-     Placeholder<14>, Placeholder<15>, Placeholder<16>},
+    {Placeholder<4>, Placeholder<5>, Placeholder<6>, Placeholder<7>, Placeholder<8>, Placeholder<9>,
+     Placeholder<10>, Placeholder<11>, Placeholder<12>, Placeholder<13>, Placeholder<14>,
+     Placeholder<15>, Placeholder<16>},
     Modify,
 };
 

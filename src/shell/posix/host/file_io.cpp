@@ -138,12 +138,11 @@ int TakeOverAttributes(const std::string& path, int fd) {
         value);
     if (error == ENODATA) continue;  // gone since it was listed
     if (error != 0) return error;
-    const bool same = AttributeValue(
-                          [&](void* buffer, std::size_t size) {
-                            return fgetxattr(fd, cName, buffer, size);
-                          },
-                          newValue) == 0 &&
-                      newValue == value;
+    const bool same =
+        AttributeValue(
+            [&](void* buffer, std::size_t size) { return fgetxattr(fd, cName, buffer, size); },
+            newValue) == 0 &&
+        newValue == value;
     if (!same && fsetxattr(fd, cName, value.data(), value.size(), 0) != 0) return Refused(errno);
   }
   for (const std::string_view name : newNames) {

@@ -54,7 +54,8 @@ inline void AppendU16(std::vector<std::uint8_t>& out, std::uint16_t value) {
 }
 
 inline void AppendU32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+  for (int shift = 0; shift < 32; shift += 8)
+    out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
 inline void AppendGuid(std::vector<std::uint8_t>& out, const GUID& value) {

@@ -103,14 +103,14 @@ inline constexpr std::uint32_t kPropertyStoreDataBlockSignature = 0xA0000009;
 // Shell items of the IDList that name a file-system target: the My
 // Computer root folder, a volume, then file entries.
 namespace shell_item {
-inline constexpr std::size_t kClassType = 2;  // after ItemIDSize
+inline constexpr std::size_t kClassType = 2;    // after ItemIDSize
 inline constexpr std::size_t kMinimumSize = 3;  // ItemIDSize and the class type
 // Root folder item: the class type, a sort index, the folder's GUID.
 inline constexpr std::uint8_t kRootFolderClass = 0x1F;
 inline constexpr std::size_t kRootFolderGuid = 4;
 // {20D04FE0-3AEA-1069-A2D8-08002B30309D}: My Computer, the root of the drives.
-inline constexpr GUID kMyComputer = {0x20D04FE0, 0x3AEA, 0x1069,
-                                     {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
+inline constexpr GUID kMyComputer = {
+    0x20D04FE0, 0x3AEA, 0x1069, {0xA2, 0xD8, 0x08, 0x00, 0x2B, 0x30, 0x30, 0x9D}};
 inline constexpr std::uint8_t kClassTypeMask = 0x70;
 // Volume item: "C:\" in 8-bit text when the class type has the name flag.
 inline constexpr std::uint8_t kVolumeClass = 0x20;

@@ -2,9 +2,9 @@
 
 #include <utility>
 
+#include "shell/posix/host/native_text.h"
 #include "shell/posix/lnk/link_target.h"
 #include "shell/posix/lnk/property_store_block.h"
-#include "shell/posix/host/native_text.h"
 #include "shell/posix/sdk/shell_link.h"
 
 namespace corvane::posix {
@@ -176,7 +176,8 @@ Refusal ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
 std::wstring LinkFile::Text(Extent extent) const {
   const Bytes text = View(extent);
   if ((linkFlags & layout::IsUnicode) == 0) {
-    return DecodeWindows1252(std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
+    return DecodeWindows1252(
+        std::string_view(reinterpret_cast<const char*>(text.data()), text.size()));
   }
   std::wstring decoded;
   ReadUtf16(text, 0, text.size() / 2, decoded);

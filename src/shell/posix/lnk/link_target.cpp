@@ -273,8 +273,8 @@ std::wstring TargetFromLinkInfo(Bytes linkInfo) {
 
   if (flags & link_info::VolumeIDAndLocalBasePath) {
     auto base = unicode && localBasePathOffsetUnicode != 0
-                          ? UnicodeField(info, localBasePathOffsetUnicode, headerSize)
-                          : AnsiField(info, localBasePathOffset, headerSize);
+                    ? UnicodeField(info, localBasePathOffsetUnicode, headerSize)
+                    : AnsiField(info, localBasePathOffset, headerSize);
     if (!base) return {};
     if (!base->empty()) return std::move(base->append(*suffix));
   }

@@ -113,7 +113,8 @@ Refusal ParsePropertyStoreBlock(Bytes block, std::vector<PropertyStorage>& stora
 }
 
 Refusal CheckPropertyStoreBlock(Bytes block) {
-  return WalkBlock(block, [](Extent, const GUID&) {}, [](const PropertyRecord&) {}, [] {});
+  return WalkBlock(
+      block, [](Extent, const GUID&) {}, [](const PropertyRecord&) {}, [] {});
 }
 
 bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value) {

@@ -6,9 +6,8 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
-
 #include <string>
+#include <vector>
 
 #include "shell/posix/lnk/bytes.h"
 #include "shell/posix/lnk/link_file.h"
@@ -18,10 +17,10 @@
 namespace corvane::posix {
 
 struct PropertyRecord {
-  Extent extent;        // the whole record, ValueSize included
-  bool named = false;   // a record of the storage of named properties
-  std::uint32_t id = 0; // the property identifier of a numeric record
-  Extent value;         // the TypedPropertyValue
+  Extent extent;         // the whole record, ValueSize included
+  bool named = false;    // a record of the storage of named properties
+  std::uint32_t id = 0;  // the property identifier of a numeric record
+  Extent value;          // the TypedPropertyValue
 };
 
 struct PropertyStorage {

@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "shell/posix/runtime/resource_account.h"
 #include "shell/posix/host/errors.h"
 #include "shell/posix/host/folder_listing.h"
 #include "shell/posix/host/name_list.h"
-#include "shell/posix/host/paths.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/paths.h"
+#include "shell/posix/runtime/resource_account.h"
 
 namespace corvane::posix {
 namespace {
@@ -88,7 +88,9 @@ bool Matches(const std::vector<Token>& pattern, std::wstring_view name, std::vec
   const std::size_t lastDot = name.rfind(L'.');
   // matches(i, j): pattern[i..] matches name[j..].
   table.assign((m + 1) * (n + 1), 0);
-  const auto matches = [&](std::size_t i, std::size_t j) -> char& { return table[i * (n + 1) + j]; };
+  const auto matches = [&](std::size_t i, std::size_t j) -> char& {
+    return table[i * (n + 1) + j];
+  };
   matches(m, n) = 1;
   for (std::size_t i = m; i-- > 0;) {
     for (std::size_t j = n + 1; j-- > 0;) {
@@ -238,7 +240,7 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     if (mask.empty()) return INVALID_HANDLE_VALUE;
     const std::string folder =
         AbsoluteNativePath(separator == std::wstring_view::npos ? std::wstring_view()
-                                                               : pattern.substr(0, separator + 1));
+                                                                : pattern.substr(0, separator + 1));
     if (folder.empty()) return INVALID_HANDLE_VALUE;
 
     auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());

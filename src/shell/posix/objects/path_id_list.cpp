@@ -1,3 +1,5 @@
+#include "shell/posix/objects/path_id_list.h"
+
 #include <sys/stat.h>
 
 #include <cstring>
@@ -5,7 +7,6 @@
 #include <string_view>
 
 #include "shell/posix/host/errors.h"
-#include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/host/paths.h"
 
 namespace corvane::posix {

@@ -1,6 +1,8 @@
 // The stand-in's pinned-list object. The taskbar is the pin folder below the
 // application-data folder: pinning copies the shortcut file into it, and
 // unpinning removes the copies of that shortcut from it.
+#include "shell/pinned_list.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,17 +14,16 @@
 #include <vector>
 
 #include "shell/known_folders.h"
-#include "shell/pinned_list.h"
-#include "shell/posix/runtime/com_object.h"
-#include "shell/posix/objects/class_table.h"
 #include "shell/posix/host/errors.h"
 #include "shell/posix/host/file_io.h"
 #include "shell/posix/host/folder_listing.h"
-#include "shell/posix/objects/path_id_list.h"
-#include "shell/posix/lnk/link_file.h"
 #include "shell/posix/host/name_list.h"
-#include "shell/posix/host/paths.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/paths.h"
+#include "shell/posix/lnk/link_file.h"
+#include "shell/posix/objects/class_table.h"
+#include "shell/posix/objects/path_id_list.h"
+#include "shell/posix/runtime/com_object.h"
 
 namespace corvane::posix {
 namespace {
@@ -142,7 +143,8 @@ HRESULT Pin(const std::string& source) {
   struct stat sourceStatus;
   if (fstat(sourceFd.get(), &sourceStatus) != 0) return HResultFromErrno(errno);
   std::vector<std::uint8_t> bytes;
-  if ((error = ReadRegularFile(sourceFd.get(), sourceStatus, layout::kMaximumLinkFileSize, bytes)) != 0) {
+  if ((error = ReadRegularFile(sourceFd.get(), sourceStatus, layout::kMaximumLinkFileSize,
+                               bytes)) != 0) {
     return error == EFBIG ? HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) : HResultFromErrno(error);
   }
   LinkFile link;
@@ -222,24 +224,24 @@ HRESULT Unpin(const std::string& source) {
 
   std::vector<std::string> pins;
   std::vector<std::string> sameNamed;
-  const int listError = ForEachEntry(folder, [&](std::string_view entry, const std::string& path,
-                                                 int) {
-    int openError;
-    unique_fd pinned = OpenRegularFile(path, &openError);
-    if (!pinned) return;
-    if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
-      pins.push_back(path);
-      return;
-    }
-    const bool sameName = SameFileName(entry, name);
-    const std::wstring pinnedTarget =
-        !target.empty() || sameName ? TargetOfLinkFile(path) : std::wstring();
-    if (!target.empty() && pinnedTarget == target) {
-      pins.push_back(path);
-    } else if (sameName && (target.empty() || pinnedTarget.empty())) {
-      sameNamed.push_back(path);
-    }
-  });
+  const int listError =
+      ForEachEntry(folder, [&](std::string_view entry, const std::string& path, int) {
+        int openError;
+        unique_fd pinned = OpenRegularFile(path, &openError);
+        if (!pinned) return;
+        if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
+          pins.push_back(path);
+          return;
+        }
+        const bool sameName = SameFileName(entry, name);
+        const std::wstring pinnedTarget =
+            !target.empty() || sameName ? TargetOfLinkFile(path) : std::wstring();
+        if (!target.empty() && pinnedTarget == target) {
+          pins.push_back(path);
+        } else if (sameName && (target.empty() || pinnedTarget.empty())) {
+          sameNamed.push_back(path);
+        }
+      });
   if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
 
   if (pins.empty()) pins = sameNamed;

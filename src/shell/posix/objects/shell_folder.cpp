@@ -20,13 +20,13 @@
 #include <vector>
 
 #include "shell/owners.h"
-#include "shell/posix/runtime/com_object.h"
 #include "shell/posix/host/errors.h"
 #include "shell/posix/host/folder_listing.h"
-#include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/host/name_list.h"
-#include "shell/posix/host/paths.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/paths.h"
+#include "shell/posix/objects/path_id_list.h"
+#include "shell/posix/runtime/com_object.h"
 
 namespace corvane::posix {
 namespace {
@@ -256,8 +256,8 @@ HRESULT SHParseDisplayName(PCWSTR pszName, IBindCtx*, PIDLIST_ABSOLUTE* ppidl, S
     *ppidl = nullptr;
     if (pszName == nullptr) return E_INVALIDARG;
     // The empty name is the desktop itself: the empty list.
-    const std::string path = *pszName == L'\0' ? std::string("/")
-                                               : corvane::posix::AbsoluteNativePath(pszName);
+    const std::string path =
+        *pszName == L'\0' ? std::string("/") : corvane::posix::AbsoluteNativePath(pszName);
     if (path.empty()) return E_FAIL;
     struct stat status;
     if (stat(path.c_str(), &status) != 0) return corvane::posix::HResultFromErrno(errno);

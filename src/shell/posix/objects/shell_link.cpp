@@ -4,6 +4,8 @@
 // those bytes when asked for. Property changes are staged by SetValue, applied to those
 // bytes by Commit, and written back by Save, which changes nothing outside
 // the property store block.
+#include "shell/posix/sdk/shell_link.h"
+
 #include <cerrno>
 #include <cstring>
 #include <new>
@@ -11,17 +13,16 @@
 #include <utility>
 #include <vector>
 
-#include "shell/posix/runtime/com_object.h"
-#include "shell/posix/objects/class_table.h"
 #include "shell/posix/host/errors.h"
 #include "shell/posix/host/file_io.h"
-#include "shell/posix/lnk/link_file.h"
-#include "shell/posix/host/paths.h"
-#include "shell/posix/lnk/property_store_block.h"
-#include "shell/posix/sdk/property_store.h"
-#include "shell/posix/objects/typed_value.h"
-#include "shell/posix/sdk/shell_link.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/paths.h"
+#include "shell/posix/lnk/link_file.h"
+#include "shell/posix/lnk/property_store_block.h"
+#include "shell/posix/objects/class_table.h"
+#include "shell/posix/objects/typed_value.h"
+#include "shell/posix/runtime/com_object.h"
+#include "shell/posix/sdk/property_store.h"
 
 namespace corvane::posix {
 namespace {
@@ -252,8 +253,8 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
       const Bytes oldBlock = link.View(link.propertyStoreBlock);
       const std::vector<std::uint8_t> newBlock =
           BlockWithValue(oldBlock, storages, staged.key, staged.remove ? nullptr : &staged.value);
-      const std::size_t start = link.propertyStoreBlock.size != 0 ? link.propertyStoreBlock.offset
-                                                                  : link.terminalBlock;
+      const std::size_t start =
+          link.propertyStoreBlock.size != 0 ? link.propertyStoreBlock.offset : link.terminalBlock;
       std::vector<std::uint8_t> bytes;
       bytes.reserve(link.bytes.size() - oldBlock.size() + newBlock.size());
       bytes.insert(bytes.end(), link.bytes.begin(), link.bytes.begin() + start);

@@ -30,7 +30,8 @@ HRESULT ReadTypedValue(Bytes value, PROPVARIANT& variant) {
     variant.pwszVal = CopyToTaskMemory(decoded.text.c_str(), decoded.text.size() + 1);
     if (variant.pwszVal == nullptr) return E_OUTOFMEMORY;
   } else if (decoded.type == VT_BSTR) {
-    variant.bstrVal = SysAllocStringLen(decoded.text.data(), static_cast<UINT>(decoded.text.size()));
+    variant.bstrVal =
+        SysAllocStringLen(decoded.text.data(), static_cast<UINT>(decoded.text.size()));
     if (variant.bstrVal == nullptr) return E_OUTOFMEMORY;
   } else if (decoded.type == VT_LPSTR) {
     variant.pszVal = CopyToTaskMemory(decoded.ansi.c_str(), decoded.ansi.size() + 1);

@@ -45,4 +45,3 @@ void SysFreeString(BSTR bstrString) {
 UINT SysStringLen(BSTR pbstr) {
   return pbstr == nullptr ? 0 : static_cast<UINT>(HeaderOf(pbstr)->length);
 }
-

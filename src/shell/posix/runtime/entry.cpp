@@ -1,12 +1,13 @@
 // The POSIX process entry: gives the console the Windows runtime's behaviour,
 // turns argv into the wide argument vector and hands it to wmain.
+#include "shell/entry.h"
+
 #include <csignal>
 #include <string>
 #include <vector>
 
-#include "shell/entry.h"
-#include "shell/posix/runtime/console.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/runtime/console.h"
 
 int main(int argc, char* argv[]) {
   // A closed pipe is an output failure like any other, not a reason to die.

@@ -43,9 +43,7 @@ inline constexpr BOOL TRUE = 1;
 #define SUCCEEDED(hr) (static_cast<HRESULT>(hr) >= 0)
 #define FAILED(hr) (static_cast<HRESULT>(hr) < 0)
 
-constexpr HRESULT HResultFromBits(std::uint32_t bits) {
-  return static_cast<HRESULT>(bits);
-}
+constexpr HRESULT HResultFromBits(std::uint32_t bits) { return static_cast<HRESULT>(bits); }
 
 inline constexpr HRESULT S_OK = 0;
 inline constexpr HRESULT S_FALSE = 1;

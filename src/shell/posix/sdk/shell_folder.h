@@ -37,9 +37,9 @@ enum STRRET_TYPE {
 struct STRRET {
   UINT uType;
   union {
-    LPWSTR pOleStr;            // STRRET_WSTR: task memory, freed by its reader
-    UINT uOffset;              // STRRET_OFFSET: ANSI text this far into the item
-    CHAR cStr[MAX_PATH];       // STRRET_CSTR: ANSI text in place
+    LPWSTR pOleStr;       // STRRET_WSTR: task memory, freed by its reader
+    UINT uOffset;         // STRRET_OFFSET: ANSI text this far into the item
+    CHAR cStr[MAX_PATH];  // STRRET_CSTR: ANSI text in place
   };
 };
 using LPSTRRET = STRRET*;
@@ -64,8 +64,7 @@ struct IShellFolder : public IUnknown {
                                                   REFIID riid, void** ppv) = 0;
   virtual HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM lParam, PCUIDLIST_RELATIVE pidl1,
                                                PCUIDLIST_RELATIVE pidl2) = 0;
-  virtual HRESULT STDMETHODCALLTYPE CreateViewObject(HWND hwndOwner, REFIID riid,
-                                                     void** ppv) = 0;
+  virtual HRESULT STDMETHODCALLTYPE CreateViewObject(HWND hwndOwner, REFIID riid, void** ppv) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
                                                     SFGAOF* rgfInOut) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND hwndOwner, UINT cidl,
@@ -84,8 +83,8 @@ HRESULT SHGetDesktopFolder(IShellFolder** ppshf);
 // The absolute item-ID list for a path, in task memory (CoTaskMemFree or
 // ILFree frees it). HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) when nothing is
 // there.
-HRESULT SHParseDisplayName(PCWSTR pszName, IBindCtx* pbc, PIDLIST_ABSOLUTE* ppidl,
-                           SFGAOF sfgaoIn, SFGAOF* psfgaoOut);
+HRESULT SHParseDisplayName(PCWSTR pszName, IBindCtx* pbc, PIDLIST_ABSOLUTE* ppidl, SFGAOF sfgaoIn,
+                           SFGAOF* psfgaoOut);
 
 // Copies the text of a STRRET into a buffer of cchBuf characters, cut to fit;
 // frees the STRRET_WSTR text.

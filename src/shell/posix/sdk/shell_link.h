@@ -6,10 +6,10 @@
 #include "shell/posix/sdk/find_files.h"
 #include "shell/posix/sdk/item_id_list.h"
 
-extern const CLSID CLSID_ShellLink;   // {00021401-0000-0000-C000-000000000046}
-extern const IID IID_IShellLinkW;     // {000214F9-0000-0000-C000-000000000046}
-extern const IID IID_IPersist;        // {0000010C-0000-0000-C000-000000000046}
-extern const IID IID_IPersistFile;    // {0000010B-0000-0000-C000-000000000046}
+extern const CLSID CLSID_ShellLink;  // {00021401-0000-0000-C000-000000000046}
+extern const IID IID_IShellLinkW;    // {000214F9-0000-0000-C000-000000000046}
+extern const IID IID_IPersist;       // {0000010C-0000-0000-C000-000000000046}
+extern const IID IID_IPersistFile;   // {0000010B-0000-0000-C000-000000000046}
 
 inline constexpr DWORD STGM_READ = 0x0;
 inline constexpr DWORD STGM_WRITE = 0x1;
@@ -42,8 +42,7 @@ struct IShellLinkW : public IUnknown {
   virtual HRESULT STDMETHODCALLTYPE SetHotkey(WORD wHotkey) = 0;
   virtual HRESULT STDMETHODCALLTYPE GetShowCmd(int* piShowCmd) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetShowCmd(int iShowCmd) = 0;
-  virtual HRESULT STDMETHODCALLTYPE GetIconLocation(LPWSTR pszIconPath, int cch,
-                                                    int* piIcon) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetIconLocation(LPWSTR pszIconPath, int cch, int* piIcon) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetIconLocation(LPCWSTR pszIconPath, int iIcon) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetRelativePath(LPCWSTR pszPathRel, DWORD dwReserved) = 0;
   virtual HRESULT STDMETHODCALLTYPE Resolve(HWND hwnd, DWORD fFlags) = 0;
