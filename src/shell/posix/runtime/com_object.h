@@ -2,7 +2,7 @@
 // one place. An object class names the interfaces it offers and leaves
 // IUnknown's three methods to ComObject:
 //
-//   class ShellFolder final : public IShellFolder {
+//   class ShellFolder : public IShellFolder {  // not final: ComObject derives from it
 //    public:
 //     void* Offer(REFIID riid) { return OfferOne<IShellFolder>(this, IID_IShellFolder, riid); }
 //     ...
