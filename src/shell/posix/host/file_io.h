@@ -46,19 +46,8 @@ class TemporaryFile {
   std::string path_;
 };
 
-// Whether the two open files hold the same bytes; errno in *error on failure.
-bool SameContents(int fdA, int fdB, int* error);
-
 // Flushes a folder's entries to disk, so that a rename in it lasts.
 void SyncFolder(const std::string& folder);
-
-// Reads a whole regular file of at most limit bytes: 0, or errno (EISDIR
-// for a folder, EINVAL for anything else that is not a regular file,
-// EFBIG past the limit). Never blocks on a FIFO.
-int ReadRegularFile(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes);
-// The same for a file already open; status is what fstat said of it.
-int ReadRegularFile(int fd, const struct stat& status, std::size_t limit,
-                    std::vector<std::uint8_t>& bytes);
 
 // Replaces the contents of a file as one step: the bytes go to a new file in
 // the same folder, which takes the original's owner, group, extended
@@ -69,7 +58,8 @@ int ReadRegularFile(int fd, const struct stat& status, std::size_t limit,
 // owner, attributes or bits cannot be carried over is refused (EACCES). A
 // symbolic link to a file keeps pointing at it, and that file is what gets
 // replaced. On failure the original is untouched and nothing is left
-// behind: 0 or errno.
+// behind: 0, an errno value, or (for what is no regular file) kIsFolder or
+// kNotRegularFile.
 int ReplaceFileContents(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // Creates the folder and any missing parents; 0 or errno.

@@ -19,9 +19,11 @@
 #include "shell/posix/host/folder_listing.h"
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/opened_file.h"
 #include "shell/posix/host/paths.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/objects/class_table.h"
+#include "shell/posix/objects/load_link.h"
 #include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/runtime/com_object.h"
 
@@ -68,23 +70,6 @@ std::string NameVariant(const std::string& name, int number, std::size_t limit) 
   return stem + suffix + extension;
 }
 
-// Opens a regular file for reading. Anything else (a folder, a device, a
-// FIFO that would block the open) is refused.
-unique_fd OpenRegularFile(const std::string& path, int* error) {
-  unique_fd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-  struct stat status;
-  if (!fd || fstat(fd.get(), &status) != 0) {
-    *error = errno;
-    return unique_fd();
-  }
-  if (!S_ISREG(status.st_mode)) {
-    *error = S_ISDIR(status.st_mode) ? EISDIR : EINVAL;
-    return unique_fd();
-  }
-  *error = 0;
-  return fd;
-}
-
 // Calls visit(name, path, folderFd) for every entry of the folder but "."
 // and ".." (name ends in a NUL; folderFd is the open folder's descriptor):
 // 0, or the errno that kept the folder from being listed whole. Hidden
@@ -113,53 +98,47 @@ struct FolderSurvey {
 };
 
 // Only a regular file of the source's size can hold its bytes; the others
-// are passed over by their status, without being opened.
-FolderSurvey SurveyFolder(const std::string& folder, int sourceFd, off_t sourceSize) {
-  FolderSurvey survey;
-  ForEachEntry(folder, [&](std::string_view name, const std::string& path, int folderFd) {
+// are passed over by their status, without being opened. An entry that
+// cannot be read is not known to hold the source's bytes, so it is no
+// reason not to pin: the pin never takes its name.
+int SurveyFolder(const std::string& folder, const OpenedFile& source, FolderSurvey& survey) {
+  return ForEachEntry(folder, [&](std::string_view name, const std::string&, int folderFd) {
     survey.names.Add(name);
     if (survey.identicalPin) return;
     // Looked up in the open folder: the same file as the path names, without
     // walking the path again.
     struct stat status;
     if (fstatat(folderFd, name.data(), &status, 0) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size != sourceSize) {
+        status.st_size != source.status().st_size) {
       return;
     }
-    int error;
-    unique_fd pinned = OpenRegularFile(path, &error);
-    if (pinned) survey.identicalPin = SameContents(sourceFd, pinned.get(), &error);
+    OpenedFile pinned;
+    bool same = false;
+    if (pinned.OpenAt(folderFd, name.data()) == 0 &&
+        SameContents(source.fd(), pinned.fd(), same) == 0) {
+      survey.identicalPin = same;
+    }
   });
-  return survey;
 }
 
 // A pin folder holds shortcuts: the source is pinned only when the link
 // object would load it. A file too large for it, or one that is no
 // shortcut, is refused and nothing is written.
 HRESULT Pin(const std::string& source) {
-  int error;
-  unique_fd sourceFd = OpenRegularFile(source, &error);
-  if (!sourceFd) return error == EISDIR || error == EINVAL ? E_INVALIDARG : HResultFromErrno(error);
-  struct stat sourceStatus;
-  if (fstat(sourceFd.get(), &sourceStatus) != 0) return HResultFromErrno(errno);
-  std::vector<std::uint8_t> bytes;
-  if ((error = ReadRegularFile(sourceFd.get(), sourceStatus, layout::kMaximumLinkFileSize,
-                               bytes)) != 0) {
-    return error == EFBIG ? HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE) : HResultFromErrno(error);
-  }
+  OpenedFile sourceFile;
   LinkFile link;
-  if (ParseLinkFile(std::move(bytes), link) != Refusal::None) {
-    return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
-  }
+  if (const HRESULT hr = LoadLinkFile(source, sourceFile, link); FAILED(hr)) return hr;
 
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
-  if ((error = CreateFolders(folder)) != 0) return HResultFromErrno(error);
-  const FolderSurvey survey = SurveyFolder(folder, sourceFd.get(), sourceStatus.st_size);
+  int error = CreateFolders(folder);
+  FolderSurvey survey;
+  if (error == 0) error = SurveyFolder(folder, sourceFile, survey);
+  if (error != 0) return HResultFromErrno(error);
   if (survey.identicalPin) return S_OK;
 
   TemporaryFile copy;
-  if ((error = copy.Create(folder, sourceStatus.st_mode & 0777)) != 0 ||
+  if ((error = copy.Create(folder, sourceFile.status().st_mode & 0777)) != 0 ||
       (error = copy.Write(link.bytes.data(), link.bytes.size())) != 0 ||
       (error = copy.Sync()) != 0) {
     return HResultFromErrno(error);
@@ -186,24 +165,24 @@ HRESULT Pin(const std::string& source) {
     }
     if (error != EEXIST) return HResultFromErrno(error);
     // The name is taken. A pin with the same bytes that appeared meanwhile
-    // makes this one unnecessary; anything else keeps its name.
-    unique_fd existing = OpenRegularFile(target, &error);
-    if (existing && SameContents(copy.fd(), existing.get(), &error)) return S_OK;
+    // makes this one unnecessary; anything else, one that cannot be read
+    // among them, keeps its name.
+    OpenedFile existing;
+    bool same = false;
+    if (existing.Open(target) == 0 && SameContents(copy.fd(), existing.fd(), same) == 0 && same) {
+      return S_OK;
+    }
   }
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-// The target a link file points at; empty when it cannot be read or has
+// The target a link file points at; empty when it cannot be loaded or has
 // none. Memory that runs out while reading it is no answer: that failure
 // goes up to Modify, which reports it.
-std::wstring TargetOfLinkFile(const std::string& path) {
-  std::vector<std::uint8_t> bytes;
+std::wstring TargetOfLinkFile(int folderFd, const char* name) {
+  OpenedFile file;
   LinkFile link;
-  if (ReadRegularFile(path, layout::kMaximumLinkFileSize, bytes) != 0 ||
-      ParseLinkFile(std::move(bytes), link) != Refusal::None) {
-    return {};
-  }
-  return LinkTarget(link);
+  return SUCCEEDED(LoadLinkFileAt(folderFd, name, file, link)) ? LinkTarget(link) : std::wstring();
 }
 
 // The pins of a shortcut are the pinned files with its exact bytes, and the
@@ -215,27 +194,33 @@ std::wstring TargetOfLinkFile(const std::string& path) {
 // that merely share the name ("App (2).lnk" beside "App.lnk") are never
 // touched.
 HRESULT Unpin(const std::string& source) {
-  int error;
-  unique_fd sourceFd = OpenRegularFile(source, &error);
+  // A source that cannot be loaded is still unpinned by its bytes (when it
+  // can be opened) or by its name; only its target is then unknown.
+  OpenedFile sourceFile;
+  LinkFile sourceLink;
+  const bool sourceLoaded = SUCCEEDED(LoadLinkFile(source, sourceFile, sourceLink));
+  const bool sourceReadable = sourceFile.is_open() && S_ISREG(sourceFile.status().st_mode);
   std::string folder;
   if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
   const std::string name = BaseName(source);
-  const std::wstring target = sourceFd ? TargetOfLinkFile(source) : std::wstring();
+  const std::wstring target = sourceLoaded ? LinkTarget(sourceLink) : std::wstring();
 
   std::vector<std::string> pins;
   std::vector<std::string> sameNamed;
   const int listError =
-      ForEachEntry(folder, [&](std::string_view entry, const std::string& path, int) {
-        int openError;
-        unique_fd pinned = OpenRegularFile(path, &openError);
-        if (!pinned) return;
-        if (sourceFd && SameContents(sourceFd.get(), pinned.get(), &openError)) {
+      ForEachEntry(folder, [&](std::string_view entry, const std::string& path, int folderFd) {
+        // An entry that cannot be opened as a regular file is no pin.
+        OpenedFile pinned;
+        if (pinned.OpenAt(folderFd, entry.data()) != 0) return;
+        bool same = false;
+        // One that cannot be read through is compared by target and name.
+        if (sourceReadable && SameContents(sourceFile.fd(), pinned.fd(), same) == 0 && same) {
           pins.push_back(path);
           return;
         }
         const bool sameName = SameFileName(entry, name);
         const std::wstring pinnedTarget =
-            !target.empty() || sameName ? TargetOfLinkFile(path) : std::wstring();
+            !target.empty() || sameName ? TargetOfLinkFile(folderFd, entry.data()) : std::wstring();
         if (!target.empty() && pinnedTarget == target) {
           pins.push_back(path);
         } else if (sameName && (target.empty() || pinnedTarget.empty())) {

@@ -20,6 +20,7 @@
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/property_store_block.h"
 #include "shell/posix/objects/class_table.h"
+#include "shell/posix/objects/load_link.h"
 #include "shell/posix/objects/typed_value.h"
 #include "shell/posix/runtime/com_object.h"
 #include "shell/posix/sdk/property_store.h"
@@ -211,15 +212,9 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   HRESULT LoadFrom(LPCOLESTR pszFileName) {
     std::string path = AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
-    std::vector<std::uint8_t> bytes;
-    if (const int error = ReadRegularFile(path, layout::kMaximumLinkFileSize, bytes); error != 0) {
-      if (error == EISDIR) return E_ACCESSDENIED;
-      if (error == EFBIG) return kFileTooLarge;
-      if (error == EINVAL) return kFileCorrupt;
-      return HResultFromErrnoForPath(error, path);
-    }
+    OpenedFile file;
     LinkFile link;
-    if (ParseLinkFile(std::move(bytes), link) != Refusal::None) return kFileCorrupt;
+    if (const HRESULT hr = LoadLinkFile(path, file, link); FAILED(hr)) return hr;
     link_ = std::move(link);
     storages_.clear();
     storagesListed_ = false;
@@ -237,7 +232,9 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
     const std::string path = pszFileName == nullptr ? path_ : AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     if (const int error = ReplaceFileContents(path, link_.bytes); error != 0) {
-      return error == EISDIR ? E_ACCESSDENIED : HResultFromErrnoForPath(error, path);
+      if (error == kIsFolder) return E_ACCESSDENIED;
+      if (error == kNotRegularFile) return kFileCorrupt;
+      return HResultFromErrnoForPath(error, path);
     }
     if (fRemember || pszFileName == nullptr) {
       path_ = path;

@@ -1,4 +1,4 @@
-// Reading whole regular files, as loads and pins read shortcuts.
+// Opening and reading whole regular files, as loads and pins read shortcuts.
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -6,40 +6,46 @@
 #include <string>
 #include <vector>
 
-#include "shell/posix/host/file_io.h"
+#include "shell/posix/host/opened_file.h"
 #include "support/process.h"
 
 namespace {
 
-using corvane::posix::ReadRegularFile;
+using corvane::posix::kFileTooLarge;
+using corvane::posix::OpenedFile;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
-class ReadRegularFileTest : public ::testing::Test {
+class OpenedFileTest : public ::testing::Test {
  protected:
   TemporaryFolder folder_;
 };
 
-TEST_F(ReadRegularFileTest, WholeFileIsReadWhateverItsSize) {
+TEST_F(OpenedFileTest, WholeFileIsReadWhateverItsSize) {
   const std::string path = folder_.path() + "/file";
   for (const std::size_t size : {0u, 1u, 4095u, 4096u, 65536u, 65537u, 200000u}) {
     std::string text(size, '\0');
     for (std::size_t i = 0; i < size; ++i) text[i] = static_cast<char>('a' + i % 26);
     WriteFileBytes(path, text);
     std::vector<std::uint8_t> bytes{1, 2, 3};
-    ASSERT_EQ(ReadRegularFile(path, 1 << 20, bytes), 0) << size;
+    OpenedFile file;
+    ASSERT_EQ(file.Open(path), 0) << size;
+    ASSERT_EQ(file.ReadAll(1 << 20, bytes), 0) << size;
     EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text) << size;
   }
 }
 
-TEST_F(ReadRegularFileTest, FileOfTheLimitIsReadAndOneByteMoreIsTooLarge) {
+TEST_F(OpenedFileTest, FileOfTheLimitIsReadAndOneByteMoreIsTooLarge) {
   const std::string path = folder_.path() + "/file";
   std::vector<std::uint8_t> bytes;
   WriteFileBytes(path, std::string(100, 'x'));
-  EXPECT_EQ(ReadRegularFile(path, 100, bytes), 0);
+  OpenedFile file;
+  ASSERT_EQ(file.Open(path), 0);
+  EXPECT_EQ(file.ReadAll(100, bytes), 0);
   EXPECT_EQ(bytes.size(), 100u);
   WriteFileBytes(path, std::string(101, 'x'));
-  EXPECT_EQ(ReadRegularFile(path, 100, bytes), EFBIG);
+  ASSERT_EQ(file.Open(path), 0);
+  EXPECT_EQ(file.ReadAll(100, bytes), kFileTooLarge);
 }
 
 }  // namespace
