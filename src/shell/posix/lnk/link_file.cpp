@@ -35,6 +35,8 @@ bool ValidLinkInfoOffset(std::uint32_t offset, std::uint32_t headerSize, std::ui
   return offset >= headerSize && offset < size;
 }
 
+// The header of a LinkInfo structure (LinkInfoSize included): its sizes,
+// then each offset its LinkInfoFlags call for, inside the structure.
 Refusal CheckLinkInfo(Bytes info) {
   std::uint32_t size = 0, headerSize = 0, flags = 0;
   if (!ReadU32(info, link_info::kLinkInfoSize, size) ||
@@ -45,48 +47,127 @@ Refusal CheckLinkInfo(Bytes info) {
   if (headerSize < link_info::kMinimumHeaderSize || headerSize > size) {
     return Refusal::LinkInfoHeaderSize;
   }
-  std::uint32_t volumeId = 0, localBasePath = 0, networkLink = 0, pathSuffix = 0;
-  ReadU32(info, link_info::kVolumeIdOffset, volumeId);
-  ReadU32(info, link_info::kLocalBasePathOffset, localBasePath);
-  ReadU32(info, link_info::kCommonNetworkRelativeLinkOffset, networkLink);
-  ReadU32(info, link_info::kCommonPathSuffixOffset, pathSuffix);
+  const auto valid = [&](std::size_t field) {
+    std::uint32_t offset = 0;
+    ReadU32(info, field, offset);  // inside the header, which fits
+    return ValidLinkInfoOffset(offset, headerSize, size);
+  };
   const bool local = (flags & link_info::VolumeIDAndLocalBasePath) != 0;
-  if (local && (!ValidLinkInfoOffset(volumeId, headerSize, size) ||
-                !ValidLinkInfoOffset(localBasePath, headerSize, size))) {
+  const bool network = (flags & link_info::CommonNetworkRelativeLinkAndPathSuffix) != 0;
+  if ((local && (!valid(link_info::kVolumeIdOffset) || !valid(link_info::kLocalBasePathOffset))) ||
+      (network && !valid(link_info::kCommonNetworkRelativeLinkOffset)) ||
+      !valid(link_info::kCommonPathSuffixOffset)) {
     return Refusal::LinkInfoOffset;
   }
-  if ((flags & link_info::CommonNetworkRelativeLinkAndPathSuffix) != 0 &&
-      !ValidLinkInfoOffset(networkLink, headerSize, size)) {
+  if (headerSize < link_info::kUnicodeHeaderSize) return Refusal::None;
+  // The Unicode offsets are optional: 0 says there is no such text.
+  const auto validIfGiven = [&](std::size_t field) {
+    std::uint32_t offset = 0;
+    ReadU32(info, field, offset);
+    return offset == 0 || ValidLinkInfoOffset(offset, headerSize, size);
+  };
+  if ((local && !validIfGiven(link_info::kLocalBasePathOffsetUnicode)) ||
+      !validIfGiven(link_info::kCommonPathSuffixOffsetUnicode)) {
     return Refusal::LinkInfoOffset;
-  }
-  if (!ValidLinkInfoOffset(pathSuffix, headerSize, size)) return Refusal::LinkInfoOffset;
-  if (headerSize >= link_info::kUnicodeHeaderSize) {
-    std::uint32_t localBasePathUnicode = 0, pathSuffixUnicode = 0;
-    ReadU32(info, link_info::kLocalBasePathOffsetUnicode, localBasePathUnicode);
-    ReadU32(info, link_info::kCommonPathSuffixOffsetUnicode, pathSuffixUnicode);
-    if (local && localBasePathUnicode != 0 &&
-        !ValidLinkInfoOffset(localBasePathUnicode, headerSize, size)) {
-      return Refusal::LinkInfoOffset;
-    }
-    if (pathSuffixUnicode != 0 && !ValidLinkInfoOffset(pathSuffixUnicode, headerSize, size)) {
-      return Refusal::LinkInfoOffset;
-    }
   }
   return Refusal::None;
 }
 
-// One StringData entry: CountCharacters, then that many characters, each two
-// bytes when the link is Unicode. Any characters decode, so only their room
-// is checked.
-bool LocateStringData(Bytes bytes, std::size_t& offset, bool unicode, Extent& text) {
-  std::uint16_t count = 0;
-  if (!ReadU16(bytes, offset, count)) return false;
-  offset += layout::string_data::kCountCharactersField;
-  const std::size_t size = unicode ? std::size_t{count} * 2 : count;
-  if (!Fits(bytes.size(), offset, size)) return false;
-  text = {offset, size};
-  offset += size;
-  return true;
+// Each structure of the file in the order the format puts them: a parser
+// takes the structure at offset, records where it lies in link, and moves
+// offset past it.
+
+// ShellLinkHeader: HeaderSize and LinkCLSID must be the only values allowed;
+// LinkFlags say which structures follow.
+Refusal ParseHeader(Bytes bytes, LinkFile& link, std::size_t& offset) {
+  std::uint32_t headerSize = 0;
+  GUID classId{};
+  if (!Fits(bytes.size(), 0, header::kSize)) return Refusal::HeaderTruncated;
+  // Every field read below lies inside the header, which fits.
+  ReadU32(bytes, header::kHeaderSize, headerSize);
+  if (headerSize != header::kSize) return Refusal::HeaderSize;
+  ReadGuid(bytes, header::kLinkClsid, classId);
+  if (classId != CLSID_ShellLink) return Refusal::LinkClsid;
+  ReadU32(bytes, header::kLinkFlags, link.linkFlags);
+  offset = header::kSize;
+  return Refusal::None;
+}
+
+// LinkTargetIDList: IDListSize, then an IDList of that many bytes.
+Refusal ParseIdList(Bytes bytes, LinkFile& link, std::size_t& offset) {
+  std::uint16_t listSize = 0;
+  if (!ReadU16(bytes, offset, listSize)) return Refusal::IdListTruncated;
+  offset += layout::id_list::kIdListSizeField;
+  if (!Fits(bytes.size(), offset, listSize)) return Refusal::IdListTruncated;
+  link.idList = {offset, listSize};
+  if (!ValidIdList(link.View(link.idList))) return Refusal::IdListItem;
+  offset += listSize;
+  return Refusal::None;
+}
+
+// LinkInfo: LinkInfoSize bytes, every offset in its header inside them.
+Refusal ParseLinkInfo(Bytes bytes, LinkFile& link, std::size_t& offset) {
+  std::uint32_t infoSize = 0;
+  if (!ReadU32(bytes, offset + link_info::kLinkInfoSize, infoSize) ||
+      !Fits(bytes.size(), offset, infoSize)) {
+    return Refusal::LinkInfoTruncated;
+  }
+  link.linkInfo = {offset, infoSize};
+  offset += infoSize;
+  return CheckLinkInfo(link.View(link.linkInfo));
+}
+
+// StringData: the entries LinkFlags name, in the format's order, each
+// CountCharacters and then that many characters, two bytes each when the
+// link is Unicode. Any characters decode, so only their room is checked.
+Refusal ParseStringData(Bytes bytes, LinkFile& link, std::size_t& offset) {
+  const std::pair<layout::LinkFlag, Extent*> entries[] = {
+      {layout::HasName, &link.name},
+      {layout::HasRelativePath, &link.relativePath},
+      {layout::HasWorkingDir, &link.workingDir},
+      {layout::HasArguments, &link.arguments},
+      {layout::HasIconLocation, &link.iconLocation},
+  };
+  const std::size_t unitSize = (link.linkFlags & layout::IsUnicode) != 0 ? 2 : 1;
+  for (const auto& [flag, text] : entries) {
+    if ((link.linkFlags & flag) == 0) continue;
+    std::uint16_t count = 0;
+    if (!ReadU16(bytes, offset, count)) return Refusal::StringDataTruncated;
+    offset += layout::string_data::kCountCharactersField;
+    const std::size_t size = count * unitSize;
+    if (!Fits(bytes.size(), offset, size)) return Refusal::StringDataTruncated;
+    *text = {offset, size};
+    offset += size;
+  }
+  return Refusal::None;
+}
+
+// ExtraData: blocks of BlockSize bytes up to the TerminalBlock. The first
+// PropertyStoreDataBlock must hold together as a property store.
+Refusal ParseExtraData(Bytes bytes, LinkFile& link, std::size_t& offset) {
+  for (;;) {
+    std::uint32_t blockSize = 0, signature = 0;
+    if (!ReadU32(bytes, offset + extra_data::kBlockSize, blockSize)) {
+      return Refusal::ExtraDataUnterminated;
+    }
+    if (blockSize < extra_data::kMinimumBlockSize) {
+      link.terminalBlock = offset;
+      return Refusal::None;
+    }
+    if (blockSize < extra_data::kBlockHeaderSize || !Fits(bytes.size(), offset, blockSize)) {
+      return Refusal::ExtraDataBlockSize;
+    }
+    ReadU32(bytes, offset + extra_data::kBlockSignature, signature);  // inside the block
+    if (signature == extra_data::kPropertyStoreDataBlockSignature &&
+        link.propertyStoreBlock.size == 0) {
+      link.propertyStoreBlock = {offset, blockSize};
+      if (const Refusal refusal = CheckPropertyStoreBlock(link.View(link.propertyStoreBlock));
+          refusal != Refusal::None) {
+        return refusal;
+      }
+    }
+    offset += blockSize;
+  }
 }
 
 }  // namespace
@@ -95,82 +176,18 @@ Refusal ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
   LinkFile parsed;
   parsed.bytes = std::move(fileBytes);
   const Bytes bytes(parsed.bytes);
-
-  std::uint32_t headerSize = 0;
-  GUID classId{};
-  if (!Fits(bytes.size(), 0, header::kSize)) return Refusal::HeaderTruncated;
-  ReadU32(bytes, header::kHeaderSize, headerSize);
-  if (headerSize != header::kSize) return Refusal::HeaderSize;
-  ReadGuid(bytes, header::kLinkClsid, classId);
-  if (classId != CLSID_ShellLink) return Refusal::LinkClsid;
-  ReadU32(bytes, header::kLinkFlags, parsed.linkFlags);
-  std::size_t offset = header::kSize;
-
-  if ((parsed.linkFlags & layout::HasLinkTargetIDList) != 0) {
-    std::uint16_t listSize = 0;
-    if (!ReadU16(bytes, offset, listSize)) return Refusal::IdListTruncated;
-    offset += layout::id_list::kIdListSizeField;
-    if (!Fits(bytes.size(), offset, listSize)) return Refusal::IdListTruncated;
-    parsed.idList = {offset, listSize};
-    if (!ValidIdList(parsed.View(parsed.idList))) return Refusal::IdListItem;
-    offset += listSize;
+  std::size_t offset = 0;
+  Refusal refusal = ParseHeader(bytes, parsed, offset);
+  if (refusal == Refusal::None && (parsed.linkFlags & layout::HasLinkTargetIDList) != 0) {
+    refusal = ParseIdList(bytes, parsed, offset);
   }
-
-  if ((parsed.linkFlags & layout::HasLinkInfo) != 0) {
-    std::uint32_t infoSize = 0;
-    if (!ReadU32(bytes, offset, infoSize) || !Fits(bytes.size(), offset, infoSize)) {
-      return Refusal::LinkInfoTruncated;
-    }
-    parsed.linkInfo = {offset, infoSize};
-    if (const Refusal refusal = CheckLinkInfo(parsed.View(parsed.linkInfo));
-        refusal != Refusal::None) {
-      return refusal;
-    }
-    offset += infoSize;
+  if (refusal == Refusal::None && (parsed.linkFlags & layout::HasLinkInfo) != 0) {
+    refusal = ParseLinkInfo(bytes, parsed, offset);
   }
-
-  const bool unicode = (parsed.linkFlags & layout::IsUnicode) != 0;
-  const std::pair<layout::LinkFlag, Extent*> strings[] = {
-      {layout::HasName, &parsed.name},
-      {layout::HasRelativePath, &parsed.relativePath},
-      {layout::HasWorkingDir, &parsed.workingDir},
-      {layout::HasArguments, &parsed.arguments},
-      {layout::HasIconLocation, &parsed.iconLocation},
-  };
-  for (const auto& [flag, text] : strings) {
-    if ((parsed.linkFlags & flag) != 0 && !LocateStringData(bytes, offset, unicode, *text)) {
-      return Refusal::StringDataTruncated;
-    }
-  }
-
-  // ExtraData: blocks up to the TerminalBlock.
-  for (;;) {
-    std::uint32_t blockSize = 0;
-    if (!ReadU32(bytes, offset + extra_data::kBlockSize, blockSize)) {
-      return Refusal::ExtraDataUnterminated;
-    }
-    if (blockSize < extra_data::kMinimumBlockSize) {
-      parsed.terminalBlock = offset;
-      break;
-    }
-    std::uint32_t signature = 0;
-    if (blockSize < extra_data::kBlockHeaderSize || !Fits(bytes.size(), offset, blockSize)) {
-      return Refusal::ExtraDataBlockSize;
-    }
-    ReadU32(bytes, offset + extra_data::kBlockSignature, signature);
-    if (signature == extra_data::kPropertyStoreDataBlockSignature &&
-        parsed.propertyStoreBlock.size == 0) {
-      parsed.propertyStoreBlock = {offset, blockSize};
-      if (const Refusal refusal = CheckPropertyStoreBlock(parsed.View(parsed.propertyStoreBlock));
-          refusal != Refusal::None) {
-        return refusal;
-      }
-    }
-    offset += blockSize;
-  }
-
-  link = std::move(parsed);
-  return Refusal::None;
+  if (refusal == Refusal::None) refusal = ParseStringData(bytes, parsed, offset);
+  if (refusal == Refusal::None) refusal = ParseExtraData(bytes, parsed, offset);
+  if (refusal == Refusal::None) link = std::move(parsed);
+  return refusal;
 }
 
 std::wstring LinkFile::Text(Extent extent) const {

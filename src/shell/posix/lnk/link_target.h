@@ -3,7 +3,9 @@
 // file-system object by drive, else from the LinkInfo structure.
 //
 // Both functions read only inside the bytes they are given and give an empty
-// string for anything that does not hold together.
+// string for anything that does not hold together. They trust nothing: the
+// fuzzers and tests hand them raw bytes, not only structures ParseLinkFile
+// has checked, so they check the LinkInfo header again (a few compares).
 #pragma once
 
 #include <string>
