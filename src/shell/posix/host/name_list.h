@@ -1,6 +1,6 @@
 // The names of a folder's entries, packed into blocks of text. A listing
 // that must hold every name before it can sort them costs each name's bytes
-// and six bytes more (a mark, a NUL and a four-byte locator), not a string
+// and six bytes more (its kind, a NUL and a four-byte locator), not a string
 // object and an allocation each; the blocks are never moved or copied as the
 // list grows, so no more than one block is ever spare.
 #pragma once
@@ -14,20 +14,23 @@
 
 namespace corvane::posix {
 
+// What a listed name stands for, as far as a listing tells them apart.
+enum class EntryKind : char { Other, Folder };
+
 class NameList {
  public:
   // Adds a name (one without NUL, as every file name is, and shorter than a
-  // block: at most 255 bytes on every file system) and a mark that stays
-  // with it. A longer name is cut to the longest that fits.
-  void Add(std::string_view name, bool mark = false) {
+  // block: at most 255 bytes on every file system) and the kind of entry it
+  // names. A longer name is cut to the longest that fits.
+  void Add(std::string_view name, EntryKind kind = EntryKind::Other) {
     name = name.substr(0, kBlockSize - 2);
-    const std::size_t record = name.size() + 2;  // the mark, the name, a NUL
+    const std::size_t record = name.size() + 2;  // the kind, the name, a NUL
     if (blocks_.empty() || kBlockSize - used_ < record) {
       blocks_.push_back(std::make_unique_for_overwrite<char[]>(kBlockSize));
       used_ = 0;
     }
     char* at = blocks_.back().get() + used_;
-    at[0] = mark ? 1 : 0;
+    at[0] = static_cast<char>(kind);
     std::copy(name.begin(), name.end(), at + 1);
     at[record - 1] = '\0';
     entries_.push_back(static_cast<std::uint32_t>((blocks_.size() - 1) << kOffsetBits | used_));
@@ -37,7 +40,7 @@ class NameList {
   bool empty() const { return entries_.empty(); }
   // The name, followed in memory by a NUL.
   std::string_view name(std::size_t i) const { return Record(entries_[i]) + 1; }
-  bool mark(std::size_t i) const { return Record(entries_[i])[0] != 0; }
+  EntryKind kind(std::size_t i) const { return static_cast<EntryKind>(Record(entries_[i])[0]); }
 
   // Orders the names by less(a, b), a and b being string views.
   template <typename Less>

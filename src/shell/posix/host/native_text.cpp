@@ -106,8 +106,12 @@ std::wstring DecodeNativeText(std::string_view bytes) {
 
 namespace {
 
-// EncodeNativeText, with backslashes turned into slashes when asked.
-std::string Encode(std::wstring_view text, bool slashes) {
+// What encoding a text does with its backslashes.
+enum class Backslashes { Keep, ToSlashes };
+
+// EncodeNativeText, with backslashes kept or turned into slashes.
+std::string Encode(std::wstring_view text, Backslashes backslashes) {
+  const bool slashes = backslashes == Backslashes::ToSlashes;
   // ASCII, the usual case, is one byte a character: the text gets room for
   // that many, and for four bytes a character from the first that is not.
   std::string bytes(text.size(), '\0');
@@ -140,9 +144,9 @@ std::string Encode(std::wstring_view text, bool slashes) {
 
 }  // namespace
 
-std::string EncodeNativeText(std::wstring_view text) { return Encode(text, false); }
+std::string EncodeNativeText(std::wstring_view text) { return Encode(text, Backslashes::Keep); }
 
-std::string NativePath(std::wstring_view path) { return Encode(path, true); }
+std::string NativePath(std::wstring_view path) { return Encode(path, Backslashes::ToSlashes); }
 
 std::size_t Utf16Length(std::wstring_view text) {
   std::size_t units = 0;
@@ -162,6 +166,12 @@ std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units) {
     ++length;
   }
   return text.substr(0, length);
+}
+
+void CopyUtf16Prefix(std::wstring_view text, wchar_t* buffer, std::size_t units) {
+  const std::wstring_view fitting = Utf16Prefix(text, units - 1);
+  fitting.copy(buffer, fitting.size());
+  buffer[fitting.size()] = L'\0';
 }
 
 std::wstring DecodeWindows1252(std::string_view bytes) {

@@ -30,6 +30,11 @@ std::size_t Utf16Length(std::wstring_view text);
 // ending between the two halves of a surrogate pair.
 std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units);
 
+// Copies into a caller's buffer of `units` UTF-16 units (at least one) as
+// much of the text as fits with its terminator, as Utf16Prefix cuts it, and
+// terminates it.
+void CopyUtf16Prefix(std::wstring_view text, wchar_t* buffer, std::size_t units);
+
 // Decodes text in the Windows-1252 code page, the stand-in's ANSI code page.
 // The five bytes that page leaves undefined become U+0081, U+008D, U+008F,
 // U+0090 and U+009D, as Windows decodes them.

@@ -167,10 +167,7 @@ bool Describe(int folderFd, std::string_view name, WIN32_FIND_DATAW& data) {
     data.cFileName[DecodeNativeTextTo(name, data.cFileName)] = L'\0';
     return true;
   }
-  const std::wstring wideName = DecodeNativeText(name);
-  const std::wstring_view fitting = Utf16Prefix(wideName, MAX_PATH - 1);
-  fitting.copy(data.cFileName, fitting.size());
-  data.cFileName[fitting.size()] = L'\0';
+  CopyUtf16Prefix(DecodeNativeText(name), data.cFileName, MAX_PATH);
   return true;
 }
 

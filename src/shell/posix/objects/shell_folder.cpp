@@ -1,5 +1,5 @@
 // The stand-in's shell namespace. The desktop folder is the file system's
-// root, so an absolute item-ID list (see item_ids.h) is a list relative to
+// root, so an absolute item-ID list (see path_id_list.h) is a list relative to
 // it; every other folder object stands for one folder of the file system,
 // named by its absolute native path. Display names for parsing are the
 // paths in the form the rest of the stand-in writes and reads them.
@@ -31,7 +31,7 @@
 namespace corvane::posix {
 namespace {
 
-// A folder's entries, each marked when it is a folder.
+// A folder's entries, each with its kind: a folder or not.
 using Entries = NameList;
 
 template <typename Out>
@@ -58,7 +58,7 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
       isFolder = fstatat(listing.fd(), entry.d_name, &status, 0) == 0 && S_ISDIR(status.st_mode);
     }
     if ((isFolder && (flags & SHCONTF_FOLDERS)) || (!isFolder && (flags & SHCONTF_NONFOLDERS))) {
-      entries.Add(name, isFolder);
+      entries.Add(name, isFolder ? EntryKind::Folder : EntryKind::Other);
     }
   });
   if (listed != 0) return listed;
@@ -80,7 +80,8 @@ class EnumIdList : public IEnumIDList {
     std::fill(rgelt, rgelt + celt, nullptr);
     ULONG fetched = 0;
     for (; fetched < celt && position_ < entries_->size(); ++fetched, ++position_) {
-      rgelt[fetched] = ChildIdList(entries_->name(position_), entries_->mark(position_));
+      rgelt[fetched] =
+          ChildIdList(entries_->name(position_), entries_->kind(position_) == EntryKind::Folder);
       if (rgelt[fetched] == nullptr) {
         // Hand out all of them or none.
         for (ULONG i = 0; i < fetched; ++i) CoTaskMemFree(std::exchange(rgelt[i], nullptr));
@@ -298,9 +299,7 @@ HRESULT StrRetToBufW(STRRET* pstr, PCUITEMID_CHILD pidl, LPWSTR pszBuf, UINT cch
       if (!text) return E_INVALIDARG;
       view = *text;
     }
-    const std::wstring_view fitting = corvane::posix::Utf16Prefix(view, cchBuf - 1);
-    fitting.copy(pszBuf, fitting.size());
-    pszBuf[fitting.size()] = L'\0';
+    corvane::posix::CopyUtf16Prefix(view, pszBuf, cchBuf);
     return S_OK;
   });
 }

@@ -32,14 +32,6 @@ const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
 // Whatever rule of the format a file breaks, the link object calls it corrupt.
 const HRESULT kFileCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 
-// Copies text into a caller's buffer of cch UTF-16 units: as much as fits
-// with the terminator, never splitting a surrogate pair.
-void CopyToBuffer(std::wstring_view text, LPWSTR buffer, int cch) {
-  const std::wstring_view fitting = Utf16Prefix(text, static_cast<std::size_t>(cch) - 1);
-  fitting.copy(buffer, fitting.size());
-  buffer[fitting.size()] = L'\0';
-}
-
 // A staged change: the key's new TypedPropertyValue, or none to remove it.
 struct StagedValue {
   PROPERTYKEY key;
@@ -67,7 +59,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
     return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
       const std::wstring target = loaded_ ? LinkTarget(link_) : std::wstring();
       if (target.empty()) return S_FALSE;
-      CopyToBuffer(target, pszFile, cch < MAX_PATH ? cch : MAX_PATH);
+      CopyUtf16Prefix(target, pszFile, cch < MAX_PATH ? cch : MAX_PATH);
       return S_OK;
     });
   }
@@ -279,7 +271,7 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
     if (buffer == nullptr || cch <= 0) return E_INVALIDARG;
     buffer[0] = L'\0';
     return FailOnOutOfMemory(E_OUTOFMEMORY, [&] {
-      CopyToBuffer(link_.Text(text), buffer, cch);
+      CopyUtf16Prefix(link_.Text(text), buffer, static_cast<std::size_t>(cch));
       return S_OK;
     });
   }

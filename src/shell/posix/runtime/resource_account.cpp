@@ -12,13 +12,16 @@
 namespace corvane::posix {
 namespace {
 
-constexpr const char* kNames[] = {"COM object", "block of task memory", "BSTR", "file search"};
+constexpr const char* kNames[kResourceKinds] = {"COM object", "block of task memory", "BSTR",
+                                                "file search"};
 constexpr int kLeakStatus = 70;
 
 // The live resources of one kind, by address, each with a count: an
 // open-addressed table (linear probing, deletion by shifting back the
-// entries that follow), so entering and striking off allocate nothing
-// unless the table must grow. A run has a handful live at a time.
+// entries that follow). Not std::unordered_map, which allocates a node for
+// every entry: CoTaskMemAlloc enters each block it hands out and must not
+// throw, and this table allocates only when it grows, which a run with a
+// handful live at a time does once, at its first entry.
 class LiveTable {
  public:
   // The count of a live resource, or nullptr.
@@ -95,7 +98,7 @@ class LiveTable {
 struct Account {
   std::mutex mutex;
   // For COM objects the count is the reference count.
-  std::array<LiveTable, 4> live;
+  std::array<LiveTable, kResourceKinds> live;
 };
 
 // Never destroyed: objects may be given back during static destruction.
@@ -135,12 +138,6 @@ void Released(Resource kind, const void* resource) {
   }
 }
 
-bool IsLive(Resource kind, const void* resource) {
-  Account& account = TheAccount();
-  const std::lock_guard<std::mutex> lock(account.mutex);
-  return account.live[static_cast<int>(kind)].Find(resource) != nullptr;
-}
-
 std::size_t LiveCount(Resource kind) {
   Account& account = TheAccount();
   const std::lock_guard<std::mutex> lock(account.mutex);
@@ -150,7 +147,7 @@ std::size_t LiveCount(Resource kind) {
 void CheckNothingLive(const char* when) {
   if (!CheckRequested()) return;
   bool clean = true;
-  for (int kind = 0; kind < 4; ++kind) {
+  for (std::size_t kind = 0; kind < kResourceKinds; ++kind) {
     const std::size_t count = LiveCount(static_cast<Resource>(kind));
     if (count == 0) continue;
     std::fprintf(stderr, "stand-in shell: %zu %s(s) still live %s\n", count, kNames[kind], when);

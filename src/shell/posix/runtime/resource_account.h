@@ -15,6 +15,7 @@
 namespace corvane::posix {
 
 enum class Resource { ComObject, TaskMemory, Bstr, FileSearch };
+inline constexpr std::size_t kResourceKinds = static_cast<std::size_t>(Resource::FileSearch) + 1;
 
 // The account keys each resource by its address and never reads it; GCC is
 // told so, or it takes a fresh block of task memory for one that is read
@@ -28,7 +29,6 @@ enum class Resource { ComObject, TaskMemory, Bstr, FileSearch };
 CORVANE_ADDRESS_ONLY(2) void Acquired(Resource kind, const void* resource);
 // Strikes the resource off; reports and aborts when it is not live.
 void Released(Resource kind, const void* resource);
-bool IsLive(Resource kind, const void* resource);
 std::size_t LiveCount(Resource kind);
 
 // Reports what is still live when the check is asked for; see above.
