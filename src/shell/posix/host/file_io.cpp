@@ -97,6 +97,7 @@ int TemporaryFile::PublishAs(const std::string& path) {
   // The file system cannot rename without replacing: a hard link is just as
   // unable to overwrite.
   if (link(path_.c_str(), path.c_str()) != 0) return errno;
+  // The file has its name; a hidden name left beside it is only untidy.
   unlink(path_.c_str());
   path_.clear();
   return 0;

@@ -46,7 +46,9 @@ class TemporaryFile {
   std::string path_;
 };
 
-// Flushes a folder's entries to disk, so that a rename in it lasts.
+// Flushes a folder's entries to disk, so that a rename in it lasts. A
+// failure is not reported: the change it follows is made and seen by then,
+// and failing the call would not undo it.
 void SyncFolder(const std::string& folder);
 
 // Replaces the contents of a file as one step: the bytes go to a new file in
