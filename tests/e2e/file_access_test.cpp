@@ -76,7 +76,9 @@ std::string Descriptor(std::string argument) {
 }
 
 std::string Normal(const std::string& path) {
-  return std::filesystem::path(path).lexically_normal().string();
+  std::string normal = std::filesystem::path(path).lexically_normal().string();
+  if (normal.size() > 1 && normal.back() == '/') normal.pop_back();  // "folder/." names the folder
+  return normal;
 }
 
 std::string Resolve(const std::string& folder, const std::string& path) {
@@ -159,6 +161,8 @@ std::vector<Access> ParseTrace(const std::string& log, const std::string& workin
                       flags.find("O_CREAT") != std::string::npos ||
                       flags.find("O_TRUNC") != std::string::npos;
       access.directoryOpen = flags.find("O_DIRECTORY") != std::string::npos;
+      // A descriptor of the path alone reads nothing: it is a lookup.
+      access.metadataOnly = flags.find("O_PATH") != std::string::npos;
       access.unnamed = flags.find("O_TMPFILE") != std::string::npos;
     }
     // A file with no name is known by the folder it is in.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -279,16 +280,20 @@ TEST_F(PosixPinnedListPin, LongestNamesAreCutToFitTheirNumber) {
   EXPECT_EQ(ReadFileBytes(Pinned(cut + " (2).lnk")), Sample("sample2.lnk"));
 }
 
-TEST_F(PosixPinnedListPin, FailureAfterTheCopyWasWrittenLeavesNoTrace) {
-  // The name itself fits, but no numbered variant of it does: it is almost
-  // all extension.
-  const std::string name = "n." + std::string(253, 'n');
-  std::filesystem::create_directories(Pinned(name));
-  const std::string source = Shortcut(name, Sample("sample.lnk"));
-
-  EXPECT_TRUE(FAILED(Pin(source)));
-  EXPECT_EQ(PinnedNames(), std::vector<std::string>{name});
-  EXPECT_EQ(ListFolder(Pinned(name)), std::vector<std::string>{});
+// A name too long for its number loses the end of its stem, but never the
+// stem's first character (a byte of no valid sequence is a character too),
+// then the end of its extension.
+TEST_F(PosixPinnedListPin, NameTooLongForItsNumberIsCutStemFirstThenExtension) {
+  const std::string allExtension = "n." + std::string(253, 'n');
+  const std::string invalidStem = std::string(250, '\x80') + ".lnk";
+  std::filesystem::create_directories(Pinned(allExtension));
+  std::filesystem::create_directories(Pinned(invalidStem));
+  EXPECT_EQ(Pin(Shortcut(allExtension, Sample("sample.lnk"))), S_OK);
+  EXPECT_EQ(Pin(Shortcut(invalidStem, Sample("sample2.lnk"))), S_OK);
+  std::vector<std::string> expected = {allExtension, "n (2)." + std::string(249, 'n'), invalidStem,
+                                       std::string(247, '\x80') + " (2).lnk"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(PinnedNames(), expected);
 }
 
 TEST_F(PosixPinnedListPin, PinFolderThatCannotBeCreatedFailsAndCreatesNothing) {

@@ -41,6 +41,7 @@ using corvane::testing::WriteFileBytes;
 const HRESULT kCorrupt = HResultFromBits(0x80070570);
 const HRESULT kFileNotFound = HResultFromBits(0x80070002);
 const HRESULT kPathNotFound = HResultFromBits(0x80070003);
+const HRESULT kSharingViolation = HResultFromBits(0x80070020);
 
 // {9F4C2855-9F79-4B39-A8D0-E1D42DE1D5F3}, 9: another property of the same
 // storage as the AppUserModelID.
@@ -353,10 +354,11 @@ TEST_F(ShellLinkTest, FailedSaveLeavesTheOriginalAlone) {
   ASSERT_EQ(link.Load(path, STGM_READWRITE), S_OK);
   ASSERT_EQ(link.SetText(PKEY_AppUserModel_ID, L"Never.Written"), S_OK);
   ASSERT_EQ(link.store->Commit(), S_OK);
-  // The shortcut was replaced by a folder meanwhile; then its folder went.
+  // The shortcut was replaced by a folder meanwhile: it is no longer the
+  // file that was loaded. Then its folder went.
   std::filesystem::remove(path);
   std::filesystem::create_directory(path);
-  EXPECT_EQ(link.file->Save(DecodeNativeText(path).c_str(), TRUE), E_ACCESSDENIED);
+  EXPECT_EQ(link.file->Save(DecodeNativeText(path).c_str(), TRUE), kSharingViolation);
   EXPECT_TRUE(std::filesystem::is_directory(path));
   EXPECT_EQ(link.file->Save(DecodeNativeText(Path("gone/x.lnk")).c_str(), TRUE), kPathNotFound);
   if (geteuid() != 0) {

@@ -1,5 +1,7 @@
 #include "shell/posix/host/file_identity.h"
 
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -62,14 +64,14 @@ int AccessDeniedIfRefused(int error) {
   return error == EPERM || error == ENOTSUP || error == EACCES ? EACCES : error;
 }
 
-// Gives the new file (fd) the extended attributes of the original (path,
-// with no symbolic link in it), an ACL among them, and takes away those the
-// original lacks. Labels the system gives every new file (security.*) stay.
-int TakeOverAttributes(const std::string& path, int fd) {
+// Gives the new file (fd) the extended attributes of the original, an ACL
+// among them, and takes away those the original lacks. Labels the system
+// gives every new file (security.*) stay.
+int TakeOverAttributes(int originalFd, int fd) {
   std::string originalText, newText;
   std::vector<std::string_view> originalNames, newNames;
   int error = AttributeNames(
-      [&](char* list, std::size_t size) { return llistxattr(path.c_str(), list, size); },
+      [&](char* list, std::size_t size) { return flistxattr(originalFd, list, size); },
       originalText, originalNames);
   if (error == 0) {
     error = AttributeNames([&](char* list, std::size_t size) { return flistxattr(fd, list, size); },
@@ -80,9 +82,7 @@ int TakeOverAttributes(const std::string& path, int fd) {
   for (const std::string_view name : originalNames) {
     const char* cName = name.data();  // each name ends in a NUL
     error = AttributeValue(
-        [&](void* buffer, std::size_t size) {
-          return lgetxattr(path.c_str(), cName, buffer, size);
-        },
+        [&](void* buffer, std::size_t size) { return fgetxattr(originalFd, cName, buffer, size); },
         value);
     if (error == ENODATA) continue;  // gone since it was listed
     if (error != 0) return error;
@@ -104,16 +104,41 @@ int TakeOverAttributes(const std::string& path, int fd) {
   return 0;
 }
 
+// The inode flags a new file takes over: those Windows' file attributes come
+// closest to (chattr's s, u, c, S, d, A, m). Immutable and append-only are
+// not among them: a file with either is never replaced. No-copy-on-write
+// takes effect only on an empty file.
+constexpr int kCarriedFlags = FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_FL | FS_NODUMP_FL |
+                              FS_NOATIME_FL | FS_NOCOMP_FL;
+
+// Whether an error of FS_IOC_GETFLAGS says the file system keeps no flags.
+bool NoFlags(int error) { return error == ENOTTY || error == EOPNOTSUPP || error == EINVAL; }
+
+// Gives the new file (fd) the original's carried flags and takes away those
+// it got from its folder that the original lacks.
+int TakeOverFlags(int originalFd, int fd) {
+  int original = 0, created = 0;
+  if (ioctl(originalFd, FS_IOC_GETFLAGS, &original) != 0) return NoFlags(errno) ? 0 : errno;
+  if (ioctl(fd, FS_IOC_GETFLAGS, &created) != 0) {
+    if (!NoFlags(errno)) return errno;
+    return (original & kCarriedFlags) == 0 ? 0 : EACCES;
+  }
+  int wanted = (created & ~kCarriedFlags) | (original & kCarriedFlags);
+  if (wanted == created) return 0;
+  return ioctl(fd, FS_IOC_SETFLAGS, &wanted) == 0 ? 0 : AccessDeniedIfRefused(errno);
+}
+
 }  // namespace
 
-int TakeOverFileIdentity(const std::string& path, const struct stat& original, int fd) {
+int TakeOverFileIdentity(int originalFd, const struct stat& original, int fd) {
   struct stat created;
   if (fstat(fd, &created) != 0) return errno;
   if ((created.st_uid != original.st_uid || created.st_gid != original.st_gid) &&
       fchown(fd, original.st_uid, original.st_gid) != 0) {
     return AccessDeniedIfRefused(errno);
   }
-  if (const int error = TakeOverAttributes(path, fd); error != 0) return error;
+  if (const int error = TakeOverAttributes(originalFd, fd); error != 0) return error;
+  if (const int error = TakeOverFlags(originalFd, fd); error != 0) return error;
   const mode_t bits = original.st_mode & 07777;
   if (fchmod(fd, bits) != 0) return AccessDeniedIfRefused(errno);
   // The system may quietly drop a bit (set-group-ID for a group the caller

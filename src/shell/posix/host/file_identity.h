@@ -4,17 +4,17 @@
 
 #include <sys/stat.h>
 
-#include <string>
-
 namespace corvane::posix {
 
 // Gives the new file (fd) the original's owner and group, its extended
 // attributes (its ACL among them; attributes the original lacks are taken
-// away, but for the security.* labels the system gives every file), then its
-// permission bits, last, since a change of owner clears the set-user-ID and
-// set-group-ID bits. original is what stat said of the file at path, a path
-// with no symbolic link in it. 0, EACCES when any of it is not allowed, or
-// another errno value.
-int TakeOverFileIdentity(const std::string& path, const struct stat& original, int fd);
+// away, but for the security.* labels the system gives every file), the
+// inode flags that stand for Windows' file attributes (no-dump, no-atime,
+// synchronous, ...), then its permission bits, last, since a change of
+// owner clears the set-user-ID and set-group-ID bits. Everything is read
+// from the original's descriptor (originalFd) and what fstat said of it
+// (original), never from a path. 0, EACCES when any of it is not allowed,
+// or another errno value.
+int TakeOverFileIdentity(int originalFd, const struct stat& original, int fd);
 
 }  // namespace corvane::posix

@@ -1,6 +1,7 @@
-// File helpers for the stand-in's writes: every file it creates is written
-// where no one can see it, flushed, and only then given its name, so no
-// reader ever sees half a file and a run killed part-way leaves nothing.
+// The stand-in's writes and the folders they go into. Every file it creates
+// is written where no one can see it, flushed, and only then given its name,
+// so no reader ever sees half a file; every write happens inside a folder
+// held open, never through a path walked again.
 #pragma once
 
 #include <sys/stat.h>
@@ -8,16 +9,31 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "shell/posix/host/native_owners.h"
 
 namespace corvane::posix {
 
-// A new file in its destination's folder that has no name until it is
-// complete: an unnamed file (O_TMPFILE), which vanishes with the process
-// however it ends. Where the file system has no unnamed files it is a
-// hidden named file instead, removed on destruction unless published.
+// Hidden names start with this: the names of the stand-in's own files on
+// their way to a name of their own. Listings of pins pass over them.
+inline constexpr std::string_view kHiddenPrefix = ".corv-";
+
+// The hidden name a file on its way to name goes through: always the same
+// for the same name, so a run killed before its last step leaves at most
+// one, which the next run for that name removes.
+std::string HiddenNameFor(std::string_view name);
+
+// Whether a name is one the stand-in gives its own files on their way to a
+// name of their own (kHiddenPrefix and a run of letters and digits).
+bool IsHiddenName(std::string_view name);
+
+// A new file in an open folder that has no name until it is complete: an
+// unnamed file (O_TMPFILE), which vanishes with the process however it
+// ends. Where the file system has no unnamed files it is a hidden named
+// file instead, removed on destruction unless it got its name.
 class TemporaryFile {
  public:
   TemporaryFile() = default;
@@ -25,46 +41,47 @@ class TemporaryFile {
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile();
 
-  // Creates the file in folder with the given permission bits; 0 or errno.
-  int Create(const std::string& folder, mode_t mode);
+  // Creates the file in the folder (folderFd stays the caller's and must
+  // outlive this file) with the permission bits of mode less the umask, as
+  // for any new file: 0 or errno.
+  int Create(int folderFd, mode_t mode);
   // Appends all of the bytes; 0 or errno.
   int Write(const void* data, std::size_t size);
   // Flushes the contents to disk; 0 or errno.
   int Sync();
-  // Gives the file its final name when nothing has that name yet: 0, EEXIST
-  // when the name is taken, or another errno.
-  int PublishAs(const std::string& path);
-  // Gives the file its final name, replacing what has that name: 0 or errno.
-  int ReplaceAs(const std::string& path);
+  // Gives the file the name in its folder when nothing has that name yet:
+  // 0, EEXIST when the name is taken, or another errno.
+  int PublishAs(const std::string& name);
+  // Gives the file the name in its folder, replacing what has that name, by
+  // way of HiddenNameFor(name): 0 or errno.
+  int ReplaceAs(const std::string& name);
 
   int fd() const { return fd_.get(); }
+  // The file's descriptor, for a file that has its name.
+  unique_fd ReleaseFd() { return std::move(fd_); }
 
  private:
   unique_fd fd_;
-  std::string folder_;
-  // The hidden file's path; empty for an unnamed file.
-  std::string path_;
+  int folder_ = -1;
+  // The hidden file's name in the folder; empty for an unnamed file.
+  std::string name_;
 };
 
 // Flushes a folder's entries to disk, so that a rename in it lasts. A
 // failure is not reported: the change it follows is made and seen by then,
 // and failing the call would not undo it.
-void SyncFolder(const std::string& folder);
+void SyncFolder(int folderFd);
 
-// Replaces the contents of a file as one step: the bytes go to a new file in
-// the same folder, which takes the original's owner, group, extended
-// attributes (its ACL among them) and permission bits, is flushed, and
-// replaces the original under its name. A file that exists must be a
-// writable regular file: one that nobody may write (no write bit at all) is
-// read-only even for root, as Windows' read-only attribute is, and one whose
-// owner, attributes or bits cannot be carried over is refused (EACCES). A
-// symbolic link to a file keeps pointing at it, and that file is what gets
-// replaced. On failure the original is untouched and nothing is left
-// behind: 0, an errno value, or (for what is no regular file) kIsFolder or
-// kNotRegularFile.
-int ReplaceFileContents(const std::string& path, const std::vector<std::uint8_t>& bytes);
+// Opens the folder at an absolute path for reading and writing in it,
+// creating it and any missing parents when create is set. The walk follows
+// no symbolic link that another user than the caller (or root) owns, so no
+// one else can send the caller's writes into a folder of their choosing:
+// such a link is refused with EACCES. 0 or errno.
+int OpenFolderPath(const std::string& path, bool create, unique_fd& folder);
 
-// Creates the folder and any missing parents; 0 or errno.
-int CreateFolders(const std::string& path);
+// The flags of the file or folder fd (FS_IOC_GETFLAGS) that refuse the
+// removal or replacement of what is in it: immutable, append-only. EPERM
+// when one is set, 0 otherwise (also where the file system has no flags).
+int CheckReplaceable(int fd);
 
 }  // namespace corvane::posix

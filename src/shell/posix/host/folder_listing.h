@@ -4,6 +4,8 @@
 #pragma once
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <string>
@@ -21,6 +23,18 @@ class FolderListing {
   int Open(const std::string& folder) {
     directory_.reset(opendir(folder.c_str()));
     return directory_ ? 0 : errno;
+  }
+
+  // Opens an open folder for listing; folderFd stays the caller's: 0 or
+  // errno.
+  int Open(int folderFd) {
+    const int fd = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    directory_.reset(fdopendir(fd));
+    if (directory_) return 0;
+    const int error = errno;
+    close(fd);
+    return error;
   }
 
   // The open folder's descriptor, for fstatat and openat.

@@ -97,6 +97,22 @@ std::size_t DecodeNativeTextTo(std::string_view bytes, wchar_t* out) {
   return static_cast<std::size_t>(out - start);
 }
 
+std::size_t NextCharacterSize(std::string_view bytes) {
+  std::string_view rest = bytes;
+  NextNativeChar(rest);
+  return bytes.size() - rest.size();
+}
+
+std::size_t WholeCharactersPrefix(std::string_view bytes, std::size_t limit) {
+  std::size_t size = 0;
+  while (size < bytes.size()) {
+    const std::size_t next = size + NextCharacterSize(bytes.substr(size));
+    if (next > limit) break;
+    size = next;
+  }
+  return size;
+}
+
 std::wstring DecodeNativeText(std::string_view bytes) {
   // Never more characters than bytes: decode into room for that many.
   std::wstring text(bytes.size(), L'\0');

@@ -15,6 +15,15 @@ std::wstring DecodeNativeText(std::string_view bytes);
 // characters (never more are needed); returns how many it wrote.
 std::size_t DecodeNativeTextTo(std::string_view bytes, wchar_t* out);
 
+// The size in bytes of the first character of native text as
+// DecodeNativeText reads it (a byte of no valid sequence is a character of
+// its own); bytes must not be empty.
+std::size_t NextCharacterSize(std::string_view bytes);
+
+// The size in bytes of the longest start of native text, at most limit
+// bytes, that ends between two characters as DecodeNativeText reads them.
+std::size_t WholeCharactersPrefix(std::string_view bytes, std::size_t limit);
+
 // The inverse of DecodeNativeText: U+DC80..U+DCFF become their original
 // byte again, every other character its UTF-8 form.
 std::string EncodeNativeText(std::wstring_view text);

@@ -1,17 +1,43 @@
 #include "shell/posix/host/opened_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <ctime>
+#include <string_view>
+#include <utility>
+
+#include "shell/posix/host/file_identity.h"
+#include "shell/posix/host/file_io.h"
 
 namespace corvane::posix {
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
 constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+// How long a replacement waits for another one of the same file.
+constexpr auto kLockWait = std::chrono::seconds(5);
+
+// Whether a flock error says the file system keeps no such locks.
+bool NoLocks(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == EBADF; }
+
+// Takes the file's lock, waiting for it until the deadline: 0, kFileBusy,
+// or errno. A file system without locks gives 0.
+int LockUntil(int fd, std::chrono::steady_clock::time_point deadline) {
+  for (;;) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return NoLocks(errno) ? 0 : errno;
+    if (std::chrono::steady_clock::now() >= deadline) return kFileBusy;
+    const timespec pause = {0, 1000 * 1000};
+    nanosleep(&pause, nullptr);
+  }
+}
 
 // Reads up to size bytes, retrying short reads: the count read, or -1.
 ssize_t ReadFully(int fd, char* buffer, std::size_t size) {
@@ -34,6 +60,74 @@ int OpenedFile::Open(const std::string& path) { return Opened(open(path.c_str(),
 
 int OpenedFile::OpenAt(int folderFd, const char* name) {
   return Opened(openat(folderFd, name, kReadFlags));
+}
+
+int OpenedFile::OpenToReplace(const std::string& path) {
+  // Opened as Open opens it first, so that it fails as a load does.
+  if (const int error = Open(path); error != 0) return error;
+  const unique_malloced_text resolved(realpath(path.c_str(), nullptr));
+  if (!resolved) return errno;
+  const std::string_view full = resolved.get();
+  const std::size_t slash = full.find_last_of('/');
+  const std::string folderPath(slash == 0 ? "/" : full.substr(0, slash));
+  // A folder that may be searched but not read is held by its path alone
+  // (O_PATH), which is all that making and renaming files in it takes.
+  unique_fd folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!folder && errno == EACCES) {
+    folder = unique_fd(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  }
+  if (!folder) return errno;
+  folder_ = std::move(folder);
+  name_ = full.substr(slash + 1);
+  // The path was resolved once, above: from here on the file is the one
+  // under that name in that folder, and no link put in its place counts.
+  const auto deadline = std::chrono::steady_clock::now() + kLockWait;
+  for (;;) {
+    // Another replacement may give the name to a new file at any point
+    // before the lock is taken (this one may have waited for it): the lock
+    // counts only on the file the name names once it is held.
+    if (StillNamed()) {
+      if (const int error = LockUntil(fd_.get(), deadline); error != 0) return error;
+      if (StillNamed()) return 0;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return kFileBusy;
+    if (const int error = Opened(openat(folder_.get(), name_.c_str(), kReadFlags | O_NOFOLLOW));
+        error != 0) {
+      return error;
+    }
+  }
+}
+
+int OpenedFile::Replace(const std::vector<std::uint8_t>& bytes) {
+  if (!folder_) return EBADF;
+  if (!StillNamed()) return kFileReplaced;
+  // Renaming over the file would succeed where writing it is refused.
+  if ((status_.st_mode & 0222) == 0) return EACCES;
+  if (faccessat(folder_.get(), name_.c_str(), W_OK, 0) != 0) return errno;
+  // A folder that refuses removals would keep the hidden name for good.
+  if (const int error = CheckReplaceable(fd_.get()); error != 0) return error;
+  if (const int error = CheckReplaceable(folder_.get()); error != 0) return error;
+  TemporaryFile file;
+  int error = file.Create(folder_.get(), 0600);
+  if (error == 0) error = file.Write(bytes.data(), bytes.size());
+  if (error == 0) error = TakeOverFileIdentity(fd_.get(), status_, file.fd());
+  if (error == 0) error = file.Sync();
+  // Locked before it has the name, so that other replacements wait for this
+  // one whichever file they open.
+  if (error == 0 && flock(file.fd(), LOCK_EX | LOCK_NB) != 0 && !NoLocks(errno)) error = errno;
+  if (error == 0 && !StillNamed()) error = kFileReplaced;
+  if (error == 0) error = file.ReplaceAs(name_);
+  if (error != 0) return error;
+  SyncFolder(folder_.get());
+  fd_ = file.ReleaseFd();
+  if (fstat(fd_.get(), &status_) != 0) return errno;
+  return 0;
+}
+
+bool OpenedFile::StillNamed() const {
+  struct stat named;
+  return fstatat(folder_.get(), name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         named.st_dev == status_.st_dev && named.st_ino == status_.st_ino;
 }
 
 int OpenedFile::Opened(int fd) {

@@ -1,5 +1,7 @@
 // A regular file opened for reading and read whole, the one way the
-// stand-in reads the files it loads: shortcuts and the pins beside them.
+// stand-in reads the files it loads (shortcuts and the pins beside them),
+// and, for a file opened to be replaced, the one way it replaces one: in
+// the folder it was opened in, and only while its name still names it.
 #pragma once
 
 #include <sys/stat.h>
@@ -18,6 +20,11 @@ namespace corvane::posix {
 inline constexpr int kIsFolder = -1;
 inline constexpr int kNotRegularFile = -2;  // a FIFO, a device, a socket
 inline constexpr int kFileTooLarge = -3;
+// Another replacement of the file kept it locked for too long.
+inline constexpr int kFileBusy = -4;
+// The file's name no longer names the file that was opened: it was
+// removed, or replaced by another file, a folder or a symbolic link.
+inline constexpr int kFileReplaced = -5;
 
 class OpenedFile {
  public:
@@ -27,21 +34,45 @@ class OpenedFile {
   int Open(const std::string& path);
   // The same for the entry name of an open folder.
   int OpenAt(int folderFd, const char* name);
+  // Opens the file at path as Open does, to be replaced later: the path is
+  // resolved once, symbolic links and all, and the file is opened in its
+  // folder, which stays open with it. The file is locked against other
+  // replacements, which wait for this one to be closed (kFileBusy after a
+  // few seconds); on a file system without locks they are not kept apart.
+  int OpenToReplace(const std::string& path);
 
   // Reads the whole file, at most limit bytes: 0, an errno value, or
   // kFileTooLarge.
   int ReadAll(std::size_t limit, std::vector<std::uint8_t>& bytes) const;
 
+  // Replaces the bytes of a file opened with OpenToReplace: a new file in
+  // its folder takes the original's owner, group, extended attributes,
+  // inode flags and permission bits (TakeOverFileIdentity), is flushed, and
+  // is renamed over the name, which is flushed too. From then on this
+  // object holds the new file. Nothing is written anywhere when the name no
+  // longer names the opened file (kFileReplaced); when nobody may write the
+  // file (no write bit at all: read-only, for root too), the caller may not,
+  // or the file or its folder is immutable or append-only (EACCES, EPERM);
+  // or when the file's identity cannot be carried over (EACCES). On any
+  // failure the original is untouched and nothing is left beside it.
+  int Replace(const std::vector<std::uint8_t>& bytes);
+
   bool is_open() const { return static_cast<bool>(fd_); }
+  bool opened_to_replace() const { return static_cast<bool>(folder_); }
   int fd() const { return fd_.get(); }
   // What fstat said of the file when it was opened.
   const struct stat& status() const { return status_; }
 
  private:
   int Opened(int fd);
+  // Whether name in the folder still names the opened file.
+  bool StillNamed() const;
 
   unique_fd fd_;
   struct stat status_ {};
+  // For a file opened to be replaced: its folder and its name there.
+  unique_fd folder_;
+  std::string name_;
 };
 
 // Whether two open files hold the same bytes, read from their start: 0 with

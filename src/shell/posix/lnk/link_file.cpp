@@ -201,6 +201,18 @@ std::wstring LinkFile::Text(Extent extent) const {
   return decoded;
 }
 
+std::wstring LinkAppUserModelId(const LinkFile& link) {
+  Extent value;
+  TypedValue decoded;
+  if (link.propertyStoreBlock.size == 0) return {};
+  const Bytes block = link.View(link.propertyStoreBlock);
+  if (!FindPropertyValue(block, PKEY_AppUserModel_ID, value) ||
+      DecodeTypedValue(block.subspan(value.offset, value.size), decoded) != Refusal::None) {
+    return {};
+  }
+  return decoded.type == VT_LPWSTR || decoded.type == VT_BSTR ? decoded.text : std::wstring();
+}
+
 std::wstring LinkTarget(const LinkFile& link) {
   if ((link.linkFlags & layout::HasDarwinID) != 0) return {};
   std::wstring target = TargetFromIdList(link.View(link.idList));

@@ -59,4 +59,8 @@ Refusal ParseLinkFile(std::vector<std::uint8_t> bytes, LinkFile& link);
 // stands in for the product.
 std::wstring LinkTarget(const LinkFile& link);
 
+// The link's AppUserModelID, as its first PropertyStoreDataBlock holds it:
+// empty when it has none, or a value that is no text.
+std::wstring LinkAppUserModelId(const LinkFile& link);
+
 }  // namespace corvane::posix

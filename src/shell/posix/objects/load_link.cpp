@@ -9,33 +9,48 @@
 namespace corvane::posix {
 namespace {
 
-// Reads and parses a file that opened with openError; every outcome as one
-// HRESULT. openHResult maps an errno value from the open.
-template <typename OpenHResult>
-HRESULT Load(int openError, OpenHResult openHResult, const OpenedFile& file, LinkFile& link) {
-  // Windows opens no folder as a file: access denied.
-  if (openError == kIsFolder) return E_ACCESSDENIED;
-  // Whatever rule of the format a file breaks, the link object calls it
-  // corrupt; a file that is not regular holds no format at all.
-  const HRESULT corrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
-  if (openError == kNotRegularFile) return corrupt;
-  if (openError != 0) return openHResult(openError);
+// Whatever rule of the format a file breaks, the link object calls it
+// corrupt.
+const HRESULT kFileCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+
+// Reads and parses a file that opened with openOutcome.
+HRESULT Load(int openOutcome, const std::string& path, const OpenedFile& file, LinkFile& link) {
+  if (openOutcome != 0) return FileOutcomeHResult(openOutcome, path);
   std::vector<std::uint8_t> bytes;
-  const int readError = file.ReadAll(layout::kMaximumLinkFileSize, bytes);
-  if (readError == kFileTooLarge) return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-  if (readError != 0) return HResultFromErrno(readError);
-  return ParseLinkFile(std::move(bytes), link) == Refusal::None ? S_OK : corrupt;
+  if (const int outcome = file.ReadAll(layout::kMaximumLinkFileSize, bytes); outcome != 0) {
+    return FileOutcomeHResult(outcome, path);
+  }
+  return ParseLinkFile(std::move(bytes), link) == Refusal::None ? S_OK : kFileCorrupt;
 }
 
 }  // namespace
 
 HRESULT LoadLinkFile(const std::string& path, OpenedFile& file, LinkFile& link) {
-  return Load(
-      file.Open(path), [&](int error) { return HResultFromErrnoForPath(error, path); }, file, link);
+  return Load(file.Open(path), path, file, link);
+}
+
+HRESULT LoadLinkFileToReplace(const std::string& path, OpenedFile& file, LinkFile& link) {
+  return Load(file.OpenToReplace(path), path, file, link);
 }
 
 HRESULT LoadLinkFileAt(int folderFd, const char* name, OpenedFile& file, LinkFile& link) {
-  return Load(file.OpenAt(folderFd, name), HResultFromErrno, file, link);
+  return Load(file.OpenAt(folderFd, name), name, file, link);
+}
+
+HRESULT FileOutcomeHResult(int outcome, const std::string& path) {
+  switch (outcome) {
+    case kIsFolder:  // Windows opens no folder as a file
+      return E_ACCESSDENIED;
+    case kNotRegularFile:  // holds no format at all
+      return kFileCorrupt;
+    case kFileTooLarge:
+      return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    case kFileBusy:
+    case kFileReplaced:
+      return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+    default:
+      return HResultFromErrnoForPath(outcome, path);
+  }
 }
 
 }  // namespace corvane::posix

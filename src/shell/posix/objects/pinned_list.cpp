@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 #include <string>
@@ -33,12 +34,16 @@ namespace {
 // Past this many clashing names a pin gives up rather than search forever.
 constexpr int kMaximumNameVariants = 10000;
 
-HRESULT PinFolder(std::string& folder) {
+// Opens the pin folder below the application-data folder, creating it when
+// asked: 0, or the errno of the walk, which follows no other user's link.
+HRESULT OpenPinFolder(bool create, int& error, unique_fd& folder) {
   wchar_t appData[MAX_PATH] = {};
   const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
   if (FAILED(hr)) return hr;
-  folder = AbsoluteNativePath(std::wstring(appData) + PinnedListFolderSuffix);
-  return folder.empty() ? E_FAIL : S_OK;
+  const std::string path = AbsoluteNativePath(std::wstring(appData) + PinnedListFolderSuffix);
+  if (path.empty()) return E_FAIL;
+  error = OpenFolderPath(path, create, folder);
+  return HResultFromErrno(error);
 }
 
 // Windows compares file names without regard to case.
@@ -46,47 +51,47 @@ bool SameFileName(std::string_view a, std::string_view b) {
   return a == b || SameTextIgnoringCaseNative(a, b);
 }
 
-// The longest name, in bytes, that the file system takes in folder.
-std::size_t LongestName(const std::string& folder) {
-  const long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+// The longest name, in bytes, that the file system takes in the folder.
+std::size_t LongestName(int folderFd) {
+  const long limit = fpathconf(folderFd, _PC_NAME_MAX);
   return limit > 0 ? static_cast<std::size_t>(limit) : 255;
 }
 
 // "App.lnk", then "App (2).lnk", "App (3).lnk", ..., each at most limit
-// bytes long: a stem too long for its number is cut, at a whole UTF-8
-// character.
-std::string NameVariant(const std::string& name, int number, std::size_t limit) {
+// bytes long. A name too long for its number loses the end of its stem,
+// down to the stem's first character, then the end of its extension; each
+// cut falls between whole characters.
+std::string NameVariant(std::string_view name, int number, std::size_t limit) {
   const std::size_t dot = name.find_last_of('.');
-  std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-  const std::string extension = name.substr(stem.size());
+  const std::string_view stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+  const std::string_view extension = name.substr(stem.size());
   const std::string suffix = number == 1 ? "" : " (" + std::to_string(number) + ")";
-  const std::size_t room =
-      limit > suffix.size() + extension.size() ? limit - suffix.size() - extension.size() : 0;
-  if (stem.size() > room) {
-    std::size_t cut = room;
-    while (cut > 0 && (static_cast<unsigned char>(stem[cut]) & 0xC0) == 0x80) --cut;
-    stem.resize(cut);
+  std::size_t stemSize = stem.size(), extensionSize = extension.size();
+  const auto roomFor = [&](std::size_t taken) { return limit > taken ? limit - taken : 0; };
+  if (stemSize + suffix.size() + extensionSize > limit) {
+    const std::size_t first = stem.empty() ? 0 : NextCharacterSize(stem);
+    stemSize = std::max(first, WholeCharactersPrefix(stem, roomFor(suffix.size() + extensionSize)));
+    extensionSize = WholeCharactersPrefix(extension, roomFor(stemSize + suffix.size()));
   }
-  return stem + suffix + extension;
+  std::string variant(stem.substr(0, stemSize));
+  variant += suffix;
+  variant += extension.substr(0, extensionSize);
+  return variant;
 }
 
-// Calls visit(name, path, folderFd) for every entry of the folder but "."
-// and ".." (name ends in a NUL; folderFd is the open folder's descriptor):
-// 0, or the errno that kept the folder from being listed whole. Hidden
+// Calls visit(name) for every entry of the open folder but ".", ".." and
+// the stand-in's own files on their way to a name (name ends in a NUL): 0,
+// or the errno that kept the folder from being listed whole. Other hidden
 // names are pins like any other: only a walk of the folder through the
 // shell leaves them out.
 template <typename Visit>
-int ForEachEntry(const std::string& folder, Visit visit) {
+int ForEachEntry(int folderFd, Visit visit) {
   FolderListing listing;
-  if (const int error = listing.Open(folder); error != 0) return error;
-  std::string path = folder + "/";
-  const std::size_t prefix = path.size();
+  if (const int error = listing.Open(folderFd); error != 0) return error;
   return listing.ForEach([&](const dirent& entry) {
     const std::string_view name = entry.d_name;
-    if (name.empty() || IsDotOrDotDot(name)) return;
-    path.resize(prefix);
-    path.append(name);
-    visit(name, path, listing.fd());
+    if (name.empty() || IsDotOrDotDot(name) || IsHiddenName(name)) return;
+    visit(name);
   });
 }
 
@@ -101,12 +106,10 @@ struct FolderSurvey {
 // are passed over by their status, without being opened. An entry that
 // cannot be read is not known to hold the source's bytes, so it is no
 // reason not to pin: the pin never takes its name.
-int SurveyFolder(const std::string& folder, const OpenedFile& source, FolderSurvey& survey) {
-  return ForEachEntry(folder, [&](std::string_view name, const std::string&, int folderFd) {
+int SurveyFolder(int folderFd, const OpenedFile& source, FolderSurvey& survey) {
+  return ForEachEntry(folderFd, [&](std::string_view name) {
     survey.names.Add(name);
     if (survey.identicalPin) return;
-    // Looked up in the open folder: the same file as the path names, without
-    // walking the path again.
     struct stat status;
     if (fstatat(folderFd, name.data(), &status, 0) != 0 || !S_ISREG(status.st_mode) ||
         status.st_size != source.status().st_size) {
@@ -123,28 +126,30 @@ int SurveyFolder(const std::string& folder, const OpenedFile& source, FolderSurv
 
 // A pin folder holds shortcuts: the source is pinned only when the link
 // object would load it. A file too large for it, or one that is no
-// shortcut, is refused and nothing is written.
+// shortcut, is refused and nothing is written. A pin is a new file like any
+// other: read and write for all, less the umask.
 HRESULT Pin(const std::string& source) {
   OpenedFile sourceFile;
   LinkFile link;
   if (const HRESULT hr = LoadLinkFile(source, sourceFile, link); FAILED(hr)) return hr;
 
-  std::string folder;
-  if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
-  int error = CreateFolders(folder);
+  int error = 0;
+  unique_fd folder;
+  if (const HRESULT hr = OpenPinFolder(/*create=*/true, error, folder); FAILED(hr)) return hr;
   FolderSurvey survey;
-  if (error == 0) error = SurveyFolder(folder, sourceFile, survey);
-  if (error != 0) return HResultFromErrno(error);
+  if ((error = SurveyFolder(folder.get(), sourceFile, survey)) != 0) {
+    return HResultFromErrno(error);
+  }
   if (survey.identicalPin) return S_OK;
 
   TemporaryFile copy;
-  if ((error = copy.Create(folder, sourceFile.status().st_mode & 0777)) != 0 ||
+  if ((error = copy.Create(folder.get(), 0666)) != 0 ||
       (error = copy.Write(link.bytes.data(), link.bytes.size())) != 0 ||
       (error = copy.Sync()) != 0) {
     return HResultFromErrno(error);
   }
   const std::string name = BaseName(source);
-  const std::size_t longestName = LongestName(folder);
+  const std::size_t longestName = LongestName(folder.get());
   // A name that differs from a pin's only in case is that pin's name on
   // Windows: it is taken too.
   auto takenInOtherCase = [&](const std::string& candidate) {
@@ -157,10 +162,9 @@ HRESULT Pin(const std::string& source) {
   for (int number = 1; number <= kMaximumNameVariants; ++number) {
     const std::string candidate = NameVariant(name, number, longestName);
     if (takenInOtherCase(candidate)) continue;
-    const std::string target = folder + "/" + candidate;
-    error = copy.PublishAs(target);
+    error = copy.PublishAs(candidate);
     if (error == 0) {
-      SyncFolder(folder);
+      SyncFolder(folder.get());
       return S_OK;
     }
     if (error != EEXIST) return HResultFromErrno(error);
@@ -169,74 +173,81 @@ HRESULT Pin(const std::string& source) {
     // among them, keeps its name.
     OpenedFile existing;
     bool same = false;
-    if (existing.Open(target) == 0 && SameContents(copy.fd(), existing.fd(), same) == 0 && same) {
+    if (existing.OpenAt(folder.get(), candidate.c_str()) == 0 &&
+        SameContents(copy.fd(), existing.fd(), same) == 0 && same) {
       return S_OK;
     }
   }
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-// The target a link file points at; empty when it cannot be loaded or has
-// none. Memory that runs out while reading it is no answer: that failure
-// goes up to Modify, which reports it.
-std::wstring TargetOfLinkFile(int folderFd, const char* name) {
-  OpenedFile file;
-  LinkFile link;
-  return SUCCEEDED(LoadLinkFileAt(folderFd, name, file, link)) ? LinkTarget(link) : std::wstring();
-}
+// What makes a pinned shortcut the same taskbar button as another: where it
+// points, with which arguments, under which AppUserModelID. Empty text
+// stands for none.
+struct Button {
+  std::wstring target;
+  std::wstring arguments;
+  std::wstring appId;
+
+  static Button Of(const LinkFile& link) {
+    return {LinkTarget(link), link.Text(link.arguments), LinkAppUserModelId(link)};
+  }
+  bool operator==(const Button&) const = default;
+};
 
 // The pins of a shortcut are the pinned files with its exact bytes, and the
-// pinned shortcuts that point at the same target (the shortcut may have
-// been changed since it was pinned, its AppUserModelID set, say). A
-// shortcut with neither has at most the pin under its file name, and only
-// when the two cannot point at different targets: where both targets are
-// known and differ, the pin is another shortcut's. Pins of other shortcuts
-// that merely share the name ("App (2).lnk" beside "App.lnk") are never
-// touched.
+// pinned shortcuts that make the same button: the same target, arguments
+// and AppUserModelID (the shortcut may have been changed since it was
+// pinned, its working folder, say). Two shortcuts to one program that differ
+// in AppUserModelID or arguments are two buttons on Windows, and one's pin
+// is never the other's. A shortcut with none of these has at most the pin
+// under its file name, and only when the two cannot point at different
+// targets: where both targets are known and differ, the pin is another
+// shortcut's. Pins of other shortcuts that merely share the name ("App
+// (2).lnk" beside "App.lnk") are never touched, and nothing is removed that
+// does not load as a shortcut.
 HRESULT Unpin(const std::string& source) {
-  // A source that cannot be loaded is still unpinned by its bytes (when it
-  // can be opened) or by its name; only its target is then unknown.
+  // A source that cannot be loaded is unpinned by its name alone.
   OpenedFile sourceFile;
   LinkFile sourceLink;
   const bool sourceLoaded = SUCCEEDED(LoadLinkFile(source, sourceFile, sourceLink));
-  const bool sourceReadable = sourceFile.is_open() && S_ISREG(sourceFile.status().st_mode);
-  std::string folder;
-  if (const HRESULT hr = PinFolder(folder); FAILED(hr)) return hr;
-  const std::string name = BaseName(source);
-  const std::wstring target = sourceLoaded ? LinkTarget(sourceLink) : std::wstring();
-
-  std::vector<std::string> pins;
-  std::vector<std::string> sameNamed;
-  const int listError =
-      ForEachEntry(folder, [&](std::string_view entry, const std::string& path, int folderFd) {
-        // An entry that cannot be opened as a regular file is no pin.
-        OpenedFile pinned;
-        if (pinned.OpenAt(folderFd, entry.data()) != 0) return;
-        bool same = false;
-        // One that cannot be read through is compared by target and name.
-        if (sourceReadable && SameContents(sourceFile.fd(), pinned.fd(), same) == 0 && same) {
-          pins.push_back(path);
-          return;
-        }
-        const bool sameName = SameFileName(entry, name);
-        const std::wstring pinnedTarget =
-            !target.empty() || sameName ? TargetOfLinkFile(folderFd, entry.data()) : std::wstring();
-        if (!target.empty() && pinnedTarget == target) {
-          pins.push_back(path);
-        } else if (sameName && (target.empty() || pinnedTarget.empty())) {
-          sameNamed.push_back(path);
-        }
-      });
-  if (listError != 0 && listError != ENOENT) return HResultFromErrno(listError);
-
-  if (pins.empty()) pins = sameNamed;
-  if (pins.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-  int removeError = 0;
-  for (const std::string& path : pins) {
-    if (unlink(path.c_str()) != 0 && removeError == 0) removeError = errno;
+  const Button button = sourceLoaded ? Button::Of(sourceLink) : Button{};
+  int error = 0;
+  unique_fd folder;
+  if (const HRESULT hr = OpenPinFolder(/*create=*/false, error, folder); FAILED(hr)) {
+    return error == ENOENT ? HRESULT_FROM_WIN32(ERROR_NOT_FOUND) : hr;
   }
-  SyncFolder(folder);
-  return removeError != 0 ? HResultFromErrno(removeError) : S_OK;
+  const std::string name = BaseName(source);
+
+  NameList pins, sameNamed;
+  const int listError = ForEachEntry(folder.get(), [&](std::string_view entry) {
+    OpenedFile pinnedFile;
+    LinkFile pinned;
+    if (FAILED(LoadLinkFileAt(folder.get(), entry.data(), pinnedFile, pinned))) return;
+    if (sourceLoaded && pinned.bytes == sourceLink.bytes) {
+      pins.Add(entry);
+      return;
+    }
+    const Button pinnedButton = Button::Of(pinned);
+    if (!button.target.empty() && pinnedButton == button) {
+      pins.Add(entry);
+    } else if (SameFileName(entry, name) && (button.target.empty() || pinnedButton.target.empty() ||
+                                             pinnedButton.target == button.target)) {
+      sameNamed.Add(entry);
+    }
+  });
+  if (listError != 0) return HResultFromErrno(listError);
+
+  const NameList& removed = pins.empty() ? sameNamed : pins;
+  if (removed.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+  int removeError = 0;
+  for (std::size_t i = 0; i < removed.size(); ++i) {
+    if (unlinkat(folder.get(), removed.name(i).data(), 0) != 0 && removeError == 0) {
+      removeError = errno;
+    }
+  }
+  SyncFolder(folder.get());
+  return HResultFromErrno(removeError);
 }
 
 class PinnedList : public IPinnedList3 {

@@ -21,6 +21,7 @@
 
 #include "shell/owners.h"
 #include "shell/posix/host/errors.h"
+#include "shell/posix/host/file_io.h"
 #include "shell/posix/host/folder_listing.h"
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/native_text.h"
@@ -41,14 +42,17 @@ void ClearOut(Out** out) {
 
 // The entries of a folder that the flags ask for, sorted by name without
 // regard to case, as NTFS keeps them. A name that starts with a dot is
-// hidden; one with a backslash cannot be written as a Windows path and is
-// left out.
+// hidden; one with a backslash cannot be written as a Windows path, and one
+// of the stand-in's own files on their way to a name is no entry yet: both
+// are left out.
 int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
   FolderListing listing;
   if (const int error = listing.Open(folder); error != 0) return error;
   const int listed = listing.ForEach([&](const dirent& entry) {
     const std::string_view name = entry.d_name;
-    if (IsDotOrDotDot(name) || name.find('\\') != std::string_view::npos) return;
+    if (IsDotOrDotDot(name) || name.find('\\') != std::string_view::npos || IsHiddenName(name)) {
+      return;
+    }
     if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) return;
     // A link counts as what it points to; a dangling one as a file. Where
     // the folder listing already tells the kind of entry, no stat is needed.

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "shell/posix/host/errors.h"
-#include "shell/posix/host/file_io.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/opened_file.h"
 #include "shell/posix/host/paths.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/lnk/property_store_block.h"
@@ -27,10 +27,6 @@
 
 namespace corvane::posix {
 namespace {
-
-const HRESULT kFileTooLarge = HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
-// Whatever rule of the format a file breaks, the link object calls it corrupt.
-const HRESULT kFileCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 
 // A staged change: the key's new TypedPropertyValue, or none to remove it.
 struct StagedValue {
@@ -121,9 +117,9 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE IsDirty() override { return dirty_ ? S_OK : S_FALSE; }
-  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD) override {
+  HRESULT STDMETHODCALLTYPE Load(LPCOLESTR pszFileName, DWORD dwMode) override {
     if (pszFileName == nullptr) return E_INVALIDARG;
-    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] { return LoadFrom(pszFileName); });
+    return FailOnOutOfMemory(E_OUTOFMEMORY, [&] { return LoadFrom(pszFileName, dwMode); });
   }
   HRESULT STDMETHODCALLTYPE Save(LPCOLESTR pszFileName, BOOL fRemember) override {
     if (!loaded_) return E_UNEXPECTED;
@@ -201,12 +197,20 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   }
 
  private:
-  HRESULT LoadFrom(LPCOLESTR pszFileName) {
+  // A link loaded to be written is opened to be replaced: Save then writes
+  // the very file that was read, in the folder it was read from.
+  HRESULT LoadFrom(LPCOLESTR pszFileName, DWORD mode) {
     std::string path = AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
     OpenedFile file;
     LinkFile link;
-    if (const HRESULT hr = LoadLinkFile(path, file, link); FAILED(hr)) return hr;
+    const bool writing = (mode & (STGM_WRITE | STGM_READWRITE)) != 0;
+    if (const HRESULT hr =
+            writing ? LoadLinkFileToReplace(path, file, link) : LoadLinkFile(path, file, link);
+        FAILED(hr)) {
+      return hr;
+    }
+    file_ = std::move(file);
     link_ = std::move(link);
     storages_.clear();
     storagesListed_ = false;
@@ -220,16 +224,27 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   // Nothing is written that Load would refuse: the file would be lost to
   // every later command.
   HRESULT SaveTo(LPCOLESTR pszFileName, BOOL fRemember) {
-    if (link_.bytes.size() > layout::kMaximumLinkFileSize) return kFileTooLarge;
+    if (link_.bytes.size() > layout::kMaximumLinkFileSize) {
+      return HRESULT_FROM_WIN32(ERROR_FILE_TOO_LARGE);
+    }
     const std::string path = pszFileName == nullptr ? path_ : AbsoluteNativePath(pszFileName);
     if (path.empty()) return E_FAIL;
-    if (const int error = ReplaceFileContents(path, link_.bytes); error != 0) {
-      if (error == kIsFolder) return E_ACCESSDENIED;
-      if (error == kNotRegularFile) return kFileCorrupt;
-      return HResultFromErrnoForPath(error, path);
+    // The loaded file is written where it was loaded from; any other file
+    // (or one loaded only to be read) is opened now.
+    OpenedFile other;
+    const bool loadedFile = path == path_ && file_.opened_to_replace();
+    if (!loadedFile) {
+      if (const int outcome = other.OpenToReplace(path); outcome != 0) {
+        return FileOutcomeHResult(outcome, path);
+      }
+    }
+    OpenedFile& target = loadedFile ? file_ : other;
+    if (const int outcome = target.Replace(link_.bytes); outcome != 0) {
+      return FileOutcomeHResult(outcome, path);
     }
     if (fRemember || pszFileName == nullptr) {
       path_ = path;
+      if (!loadedFile) file_ = std::move(other);
       dirty_ = false;
     }
     return S_OK;
@@ -292,6 +307,9 @@ class ShellLink : public IShellLinkW, public IPersistFile, public IPropertyStore
   bool loaded_ = false;
   bool dirty_ = false;
   std::string path_;
+  // The loaded file, held open from Load to Save when it was loaded to be
+  // written.
+  OpenedFile file_;
   LinkFile link_;
   bool storagesListed_ = false;
   std::vector<PropertyStorage> storages_;
