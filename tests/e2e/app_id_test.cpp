@@ -2,7 +2,10 @@
 // statuses, the identifier as it lands in the file, and what a save leaves
 // of the rest of the shortcut. The tests walk the .lnk layout themselves to
 // see where the property store block lies and what it holds.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -971,6 +974,13 @@ using E2eAppIdSaveKeepsTheFile = AppIdTest;
 // an ACL: the new bytes come with everything else the file was.
 TEST_F(E2eAppIdSaveKeepsTheFile, OwnerBitsAttributesAndAclSurviveASaveByRoot) {
   if (geteuid() != 0) GTEST_SKIP() << "only root can give a shortcut to another user";
+  // Only the group differs from that of a new file of root's.
+  const std::string groupOnly = CopyExample("Example.lnk", "Group.lnk");
+  ASSERT_EQ(chown(groupOnly.c_str(), 0, 65534), 0);
+  ASSERT_EQ(chmod(groupOnly.c_str(), 0640), 0);
+  ASSERT_EQ(Set("Group.lnk", kMyAppId).exitStatus, 0);
+  EXPECT_TRUE(IdentityOf(groupOnly).starts_with("0:65534 640")) << IdentityOf(groupOnly);
+
   const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
   ASSERT_EQ(chown(shortcut.c_str(), 65534, 65534), 0);
   ASSERT_EQ(chmod(shortcut.c_str(), 04755), 0);
@@ -994,6 +1004,56 @@ TEST_F(E2eAppIdSaveKeepsTheFile, OwnerBitsAttributesAndAclSurviveASaveByRoot) {
   ASSERT_TRUE(Produced(Set("App.lnk", kMyAppId), SetLine(u"My.App.Id", "App.lnk"), "", 0));
   EXPECT_EQ(IdentityOf(shortcut), before);
   EXPECT_TRUE(Produced(Get("App.lnk"), "AppUserModelID: My.App.Id\r\n", "", 0));
+}
+
+// The inode flags of a file (the file system's own flags, set here without
+// corv's help), or 0 where there are none.
+int FlagsOf(const std::string& path) {
+  int flags = 0;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0 || ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) flags = 0;
+  if (fd >= 0) close(fd);
+  return flags;
+}
+
+bool AddFlags(const std::string& path, int added) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int flags = 0;
+  const bool set = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                   (flags |= added, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  if (fd >= 0) close(fd);
+  return set;
+}
+
+// The flags that stand for Windows' file attributes (no-dump, no-atime,
+// synchronous) survive a save. A folder that refuses removals
+// (append-only) would keep the save's hidden file for good: the save is
+// refused before anything is written.
+TEST_F(E2eAppIdSaveKeepsTheFile, InodeFlagsSurviveAndAnAppendOnlyFolderRefusesTheSave) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can make a folder append-only";
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  const std::string locked = CopyExample("Example.lnk", "locked/App.lnk");
+  constexpr int kAttributes = FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL;
+  if (!AddFlags(shortcut, kAttributes) || !AddFlags(WorkPath("locked"), FS_APPEND_FL)) {
+    GTEST_SKIP() << "the file system here keeps no inode flags";
+  }
+  struct Unlock {
+    std::string folder;
+    ~Unlock() {
+      int flags = FlagsOf(folder) & ~FS_APPEND_FL;
+      const int fd = open(folder.c_str(), O_RDONLY | O_CLOEXEC);
+      if (fd >= 0) ioctl(fd, FS_IOC_SETFLAGS, &flags), close(fd);
+    }
+  } unlock{WorkPath("locked")};
+
+  ASSERT_EQ(Set("App.lnk", kMyAppId).exitStatus, 0);
+  EXPECT_EQ(FlagsOf(shortcut) & kAttributes, kAttributes);
+  EXPECT_TRUE(Produced(Set("locked/App.lnk", kMyAppId), "",
+                       "Failed to save shortcut file. HRESULT: 0x80070005\r\n"
+                       "SetShortcutAppID failed.\r\n",
+                       kSetAppIdFailedStatus));
+  EXPECT_EQ(ReadFileBytes(locked), example_);
+  EXPECT_EQ(ListFolder(WorkPath("locked")), std::vector<std::string>{"App.lnk"});
 }
 
 // A save that would not leave the file what it was is refused, and the

@@ -461,6 +461,25 @@ TEST_F(E2eCheckedPinUnpinByTarget, ShortcutChangedSincePinningIsStillUnpinned) {
   EXPECT_TRUE(Pins().empty());
 }
 
+// Two shortcuts to one program under different AppUserModelIDs are two
+// buttons on the taskbar: unpinning one leaves the other's pin. A pin whose
+// shortcut got another AppUserModelID since it was pinned is still found
+// by its name.
+TEST_F(E2eCheckedPinUnpinByTarget, PinsOfAnotherAppUserModelIdAreAnotherButton) {
+  const std::string work = CopySample("sample8", "Work Profile.lnk");
+  const std::string home = CopySample("sample8", "Home Profile.lnk");
+  ASSERT_EQ(Run(work, "s", "Contoso.Browser.Work").exitStatus, 0);
+  ASSERT_EQ(Run(home, "s", "Contoso.Browser.Home").exitStatus, 0);
+  ASSERT_TRUE(Pinned(Run(work, "p")));
+  ASSERT_TRUE(Pinned(Run(home, "p")));
+
+  EXPECT_TRUE(Unpinned(Run(home, "u")));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Work Profile.lnk"});
+  ASSERT_EQ(Run(work, "s", "Contoso.Browser.Renamed").exitStatus, 0);
+  EXPECT_TRUE(Unpinned(Run(work, "u")));
+  EXPECT_EQ(Pins(), std::vector<std::string>{});
+}
+
 // Pins of the same target with other arguments are other buttons on the
 // taskbar: only the given shortcut's own pin goes.
 TEST_F(E2eCheckedPinUnpinByTarget, UnpinLeavesPinsOfTheSameTargetWithOtherArguments) {

@@ -355,10 +355,12 @@ TEST(E2eFileAccessRules, TraceLinesAreReadAsTheAccessesTheyAre) {
       "12 linkat(4</p/#17>(deleted), \"\", AT_FDCWD</w>, \"/p/B.lnk\", AT_EMPTY_PATH) = 0\n"
       "1234  <... mkdir resumed>, 0777) = 0\n"
       "12345 mkdir(\"q\", 0777) = -1 EEXIST (File exists)\n"
+      "12 openat(5</p>, \".\", O_RDWR|O_CLOEXEC|O_TMPFILE, 0600) = 6</p/#18>(deleted)\n"
+      "12 openat(5</p>, \"q\", O_RDONLY|O_NOFOLLOW|O_CLOEXEC|O_PATH|O_DIRECTORY) = 7</p/q>\n"
       "12 inotify_add_watch(3, \"/x\", IN_ALL_EVENTS) = 1\n"
       "12 +++ exited with 0 +++\n";
   const std::vector<Access> accesses = ParseTrace(log, "/w");
-  ASSERT_EQ(accesses.size(), 7u);
+  ASSERT_EQ(accesses.size(), 9u);
   EXPECT_EQ(accesses[0].paths, std::vector<std::string>{"/w/b.lnk"});
   EXPECT_FALSE(accesses[0].writes);
   EXPECT_EQ(accesses[1].paths, (std::vector<std::string>{"/p/.corv-x", "/p/B, c.lnk"}));
@@ -372,7 +374,11 @@ TEST(E2eFileAccessRules, TraceLinesAreReadAsTheAccessesTheyAre) {
   EXPECT_EQ(accesses[4].paths.back(), "/p/B.lnk");
   EXPECT_EQ(accesses[5].paths, std::vector<std::string>{"/w/q"});
   EXPECT_TRUE(accesses[5].writes);
-  EXPECT_TRUE(accesses[6].paths.empty());
+  EXPECT_TRUE(accesses[6].unnamed && accesses[6].writes);
+  EXPECT_EQ(accesses[6].paths, std::vector<std::string>{"/p"});
+  EXPECT_TRUE(accesses[7].metadataOnly && !accesses[7].writes);
+  EXPECT_EQ(accesses[7].paths, std::vector<std::string>{"/p/q"});
+  EXPECT_TRUE(accesses[8].paths.empty());
 }
 
 }  // namespace

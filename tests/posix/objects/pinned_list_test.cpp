@@ -296,6 +296,27 @@ TEST_F(PosixPinnedListPin, NameTooLongForItsNumberIsCutStemFirstThenExtension) {
   EXPECT_EQ(PinnedNames(), expected);
 }
 
+// Root run with another user's application-data folder, whose pin folder is
+// that user's link to a folder of root's: nothing is pinned into it and
+// nothing removed from it. The same link made by root is followed.
+TEST_F(PosixPinnedListPin, PinFolderThroughAnotherUsersLinkIsRefused) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give a link to another user";
+  const std::string rootsFolder = work_.path() + "/roots";
+  std::filesystem::create_directories(rootsFolder);
+  WriteFileBytes(rootsFolder + "/App.lnk", Sample("sample.lnk"));
+  std::filesystem::create_directories(std::filesystem::path(PinFolder()).parent_path());
+  ASSERT_EQ(symlink(rootsFolder.c_str(), PinFolder().c_str()), 0);
+  ASSERT_EQ(lchown(PinFolder().c_str(), 65534, 65534), 0);
+  const std::string source = Shortcut("App.lnk", Sample("sample.lnk"));
+
+  EXPECT_TRUE(FAILED(Pin(Shortcut("Other.lnk", Sample("sample2.lnk")))));
+  EXPECT_TRUE(FAILED(Unpin(source)));
+  EXPECT_EQ(ListFolder(rootsFolder), std::vector<std::string>{"App.lnk"});
+  ASSERT_EQ(lchown(PinFolder().c_str(), 0, 0), 0);
+  EXPECT_EQ(Unpin(source), S_OK);
+  EXPECT_EQ(ListFolder(rootsFolder), std::vector<std::string>{});
+}
+
 TEST_F(PosixPinnedListPin, PinFolderThatCannotBeCreatedFailsAndCreatesNothing) {
   const std::string blocker = work_.path() + "/plain-file";
   WriteFileBytes(blocker, "not a folder");

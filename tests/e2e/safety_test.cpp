@@ -1,0 +1,156 @@
+// What s and p promise when someone races them, when they are killed at a
+// given step, and in what order their steps reach the disk. strace holds or
+// kills corv at an exact system call, so each case happens every time.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "e2e/corv_test.h"
+
+namespace {
+
+using namespace corvane::e2e;
+
+class E2eSafety : public CorvTest {
+ protected:
+  void SetUp() override {
+    if (kUnderAddressSanitizer) GTEST_SKIP() << "the sanitizer's runtime makes calls of its own";
+    if (RunProcess("strace", {"-o", "/dev/null", "-e", "inject=getpid:delay_exit=1", "true"})
+            .exitStatus != 0) {
+      GTEST_SKIP() << "strace (Debian package strace) is missing or cannot inject here";
+    }
+  }
+
+  ProcessResult RunUnderStrace(const std::vector<std::string>& straceWords,
+                               const std::vector<std::string>& arguments) {
+    std::vector<std::string> command{"strace", "-f", "-qq"};
+    command.insert(command.end(), straceWords.begin(), straceWords.end());
+    return RunBehind(command, {}, arguments);
+  }
+
+  // The calls that make a written file last, in the order corv made them:
+  // "write" and "fsync file" on the new, unnamed file, "link" and "rename"
+  // into the folder, "fsync folder" on the folder; repeats run together.
+  std::vector<std::string> DurabilitySteps(const std::vector<std::string>& arguments) {
+    const std::string log = WorkPath("trace");
+    const ProcessResult result = RunUnderStrace(
+        {"-y", "-o", log, "-e", "trace=write,fsync,linkat,renameat,renameat2"}, arguments);
+    EXPECT_EQ(result.exitStatus, 0) << result.err;
+    std::vector<std::string> steps;
+    std::istringstream lines(ReadFileBytes(log));
+    std::filesystem::remove(log);
+    for (std::string line; std::getline(lines, line);) {
+      const bool unnamed = line.find("(deleted)") != std::string::npos;
+      std::string step;
+      if (line.find(" write(") != std::string::npos && unnamed) step = "write";
+      if (line.find(" fsync(") != std::string::npos) step = unnamed ? "fsync file" : "fsync folder";
+      if (line.find(" linkat(") != std::string::npos) step = "link";
+      if (line.find(" renameat") != std::string::npos) step = "rename";
+      if (!step.empty() && (steps.empty() || steps.back() != step)) steps.push_back(step);
+    }
+    return steps;
+  }
+
+  std::vector<std::string> HiddenInWork() const {
+    std::vector<std::string> hidden;
+    for (const std::string& name : ListFolder(WorkPath(""))) {
+      if (name.front() == '.') hidden.push_back(name);
+    }
+    return hidden;
+  }
+};
+
+// Someone who owns the shortcut's folder swaps the shortcut for a link to a
+// file of theirs choosing right after corv read it: the save is refused, and
+// neither that file nor the shortcut changes.
+TEST_F(E2eSafety, ShortcutSwappedForALinkAfterTheLoadIsNotSavedThrough) {
+  const std::string shortcut = CopyExample("Example.lnk", "atk/app.lnk");
+  const std::string outside = CopyExample("Minecraft.lnk", "outside.lnk");
+  ASSERT_EQ(symlink(outside.c_str(), WorkPath("atk/swap").c_str()), 0);
+  const int watcher = inotify_init1(IN_CLOEXEC);
+  ASSERT_GE(watcher, 0);
+  ASSERT_GE(inotify_add_watch(watcher, shortcut.c_str(), IN_ACCESS), 0);
+
+  // corv is held for a second once it has read the shortcut.
+  ProcessResult result;
+  std::thread save([&] {
+    result = RunUnderStrace({"-o", "/dev/null", "-P", shortcut, "-e", "trace=pread64", "-e",
+                             "inject=pread64:delay_exit=1000000"},
+                            {"atk/app.lnk", "s", "Contoso.Swapped"});
+  });
+  pollfd wait{watcher, POLLIN, 0};
+  alignas(inotify_event) char event[sizeof(inotify_event) + 256];
+  const bool read = poll(&wait, 1, 20000) == 1 && ::read(watcher, event, sizeof event) > 0;
+  const bool swapped = read && renameat2(AT_FDCWD, WorkPath("atk/swap").c_str(), AT_FDCWD,
+                                         shortcut.c_str(), RENAME_EXCHANGE) == 0;
+  save.join();
+  close(watcher);
+  ASSERT_TRUE(swapped);
+
+  EXPECT_TRUE(Produced(
+      result, "",
+      "Failed to save shortcut file. HRESULT: 0x80070020\r\n" + std::string(kSetAppIdFailed),
+      kSetAppIdFailedStatus));
+  EXPECT_EQ(ReadFileBytes(outside), minecraft_);
+  EXPECT_EQ(ReadFileBytes(WorkPath("atk/swap")), example_) << "the shortcut, moved aside";
+  EXPECT_EQ(ListFolder(WorkPath("atk")), (std::vector<std::string>{"app.lnk", "swap"}));
+}
+
+// Killed between linking its new file under the hidden name and renaming it
+// over the shortcut, s leaves the old shortcut and one hidden copy; the next
+// s of that shortcut takes the hidden name back, so copies never pile up.
+TEST_F(E2eSafety, SaveKilledBeforeItsRenameLeavesACopyTheNextSaveRemoves) {
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  for (int round = 0; round < 2; ++round) {
+    const ProcessResult killed = RunUnderStrace(
+        {"-o", "/dev/null", "-e", "trace=renameat", "-e", "inject=renameat:signal=KILL"},
+        {"App.lnk", "s", "Contoso.Killed"});
+    EXPECT_NE(killed.exitStatus, 0);
+    EXPECT_EQ(ReadFileBytes(shortcut), example_);
+    EXPECT_EQ(HiddenInWork().size(), 1u) << "round " << round;
+  }
+  ASSERT_EQ(Run("App.lnk", "s", "Contoso.Saved").exitStatus, 0);
+  EXPECT_EQ(HiddenInWork(), std::vector<std::string>{});
+  EXPECT_TRUE(Produced(Run("App.lnk", "g"), "AppUserModelID: Contoso.Saved\r\n", "", 0));
+}
+
+// Nothing gets a name before its bytes are on disk, and the folder is
+// flushed once the name is in it.
+TEST_F(E2eSafety, SavesAndPinsReachTheDiskInOrder) {
+  CopyExample("Example.lnk", "App.lnk");
+  EXPECT_EQ(DurabilitySteps({"App.lnk", "s", "Contoso.Ordered"}),
+            (std::vector<std::string>{"write", "fsync file", "link", "rename", "fsync folder"}));
+  EXPECT_EQ(DurabilitySteps({"App.lnk", "p"}),
+            (std::vector<std::string>{"write", "fsync file", "link", "fsync folder"}));
+}
+
+using E2ePinBits = CorvTest;
+
+// A pin is a new file like any other: the umask decides its permission
+// bits, not the shortcut's, so no other user may rewrite it.
+TEST_F(E2ePinBits, PinTakesTheUmaskNotTheShortcutsBits) {
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  ASSERT_EQ(chmod(shortcut.c_str(), 0666), 0);
+  for (const auto& [mask, bits] : {std::pair{"077", 0600u}, std::pair{"022", 0644u}}) {
+    const ProcessResult pinned =
+        RunBehind({"/bin/sh", "-c", std::string("umask ") + mask + " && exec \"$0\" \"$@\""}, {},
+                  {"App.lnk", "p"});
+    ASSERT_TRUE(Pinned(pinned)) << mask;
+    struct stat status {};
+    ASSERT_EQ(stat((PinFolder() + "/App.lnk").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, bits) << mask;
+    ASSERT_TRUE(Unpinned(Run("App.lnk", "u")));
+  }
+}
+
+}  // namespace
