@@ -56,9 +56,13 @@ ssize_t ReadFully(int fd, char* buffer, std::size_t size) {
 
 }  // namespace
 
-int OpenedFile::Open(const std::string& path) { return Opened(open(path.c_str(), kReadFlags)); }
+int OpenedFile::Open(const std::string& path) {
+  ForgetFolder();
+  return Opened(open(path.c_str(), kReadFlags));
+}
 
 int OpenedFile::OpenAt(int folderFd, const char* name) {
+  ForgetFolder();
   return Opened(openat(folderFd, name, kReadFlags));
 }
 
@@ -122,6 +126,11 @@ int OpenedFile::Replace(const std::vector<std::uint8_t>& bytes) {
   fd_ = file.ReleaseFd();
   if (fstat(fd_.get(), &status_) != 0) return errno;
   return 0;
+}
+
+void OpenedFile::ForgetFolder() {
+  folder_.reset();
+  name_.clear();
 }
 
 bool OpenedFile::StillNamed() const {

@@ -65,6 +65,8 @@ class OpenedFile {
 
  private:
   int Opened(int fd);
+  // Lets go of the folder of a file opened to be replaced.
+  void ForgetFolder();
   // Whether name in the folder still names the opened file.
   bool StillNamed() const;
 
