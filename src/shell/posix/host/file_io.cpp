@@ -143,7 +143,7 @@ int TemporaryFile::ReplaceAs(const std::string& name) {
 
 void SyncFolder(int folderFd) { fsync(folderFd); }
 
-int OpenFolderPath(const std::string& path, bool create, unique_fd& folder) {
+int OpenFolderPath(const std::string& path, MissingFolders missing, unique_fd& folder) {
   // The components still to walk, the next one last.
   std::vector<std::string> pending = PathComponents(path);
   std::reverse(pending.begin(), pending.end());
@@ -157,7 +157,7 @@ int OpenFolderPath(const std::string& path, bool create, unique_fd& folder) {
     if (name.empty() || name == ".") continue;
     struct stat status;
     if (fstatat(current.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT || !create) return errno;
+      if (errno != ENOENT || missing != MissingFolders::Create) return errno;
       if (mkdirat(current.get(), name.c_str(), 0777) != 0 && errno != EEXIST) return errno;
       pending.push_back(name);  // looked at again, whatever made it
       continue;

@@ -72,12 +72,15 @@ class TemporaryFile {
 // and failing the call would not undo it.
 void SyncFolder(int folderFd);
 
+// What opening a folder by its path does with folders that are missing.
+enum class MissingFolders { Fail, Create };
+
 // Opens the folder at an absolute path for reading and writing in it,
-// creating it and any missing parents when create is set. The walk follows
+// creating it and any missing parents when asked. The walk follows
 // no symbolic link that another user than the caller (or root) owns, so no
 // one else can send the caller's writes into a folder of their choosing:
 // such a link is refused with EACCES. 0 or errno.
-int OpenFolderPath(const std::string& path, bool create, unique_fd& folder);
+int OpenFolderPath(const std::string& path, MissingFolders missing, unique_fd& folder);
 
 // The flags of the file or folder fd (FS_IOC_GETFLAGS) that refuse the
 // removal or replacement of what is in it: immutable, append-only. EPERM

@@ -35,15 +35,14 @@ namespace {
 constexpr int kMaximumNameVariants = 10000;
 
 // Opens the pin folder below the application-data folder, creating it when
-// asked: 0, or the errno of the walk, which follows no other user's link.
-HRESULT OpenPinFolder(bool create, int& error, unique_fd& folder) {
+// asked. The walk follows no other user's link.
+HRESULT OpenPinFolder(MissingFolders missing, unique_fd& folder) {
   wchar_t appData[MAX_PATH] = {};
   const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
   if (FAILED(hr)) return hr;
   const std::string path = AbsoluteNativePath(std::wstring(appData) + PinnedListFolderSuffix);
   if (path.empty()) return E_FAIL;
-  error = OpenFolderPath(path, create, folder);
-  return HResultFromErrno(error);
+  return HResultFromErrno(OpenFolderPath(path, missing, folder));
 }
 
 // Windows compares file names without regard to case.
@@ -133,16 +132,16 @@ HRESULT Pin(const std::string& source) {
   LinkFile link;
   if (const HRESULT hr = LoadLinkFile(source, sourceFile, link); FAILED(hr)) return hr;
 
-  int error = 0;
   unique_fd folder;
-  if (const HRESULT hr = OpenPinFolder(/*create=*/true, error, folder); FAILED(hr)) return hr;
+  if (const HRESULT hr = OpenPinFolder(MissingFolders::Create, folder); FAILED(hr)) return hr;
   FolderSurvey survey;
-  if ((error = SurveyFolder(folder.get(), sourceFile, survey)) != 0) {
+  if (const int error = SurveyFolder(folder.get(), sourceFile, survey); error != 0) {
     return HResultFromErrno(error);
   }
   if (survey.identicalPin) return S_OK;
 
   TemporaryFile copy;
+  int error = 0;
   if ((error = copy.Create(folder.get(), 0666)) != 0 ||
       (error = copy.Write(link.bytes.data(), link.bytes.size())) != 0 ||
       (error = copy.Sync()) != 0) {
@@ -212,10 +211,11 @@ HRESULT Unpin(const std::string& source) {
   LinkFile sourceLink;
   const bool sourceLoaded = SUCCEEDED(LoadLinkFile(source, sourceFile, sourceLink));
   const Button button = sourceLoaded ? Button::Of(sourceLink) : Button{};
-  int error = 0;
   unique_fd folder;
-  if (const HRESULT hr = OpenPinFolder(/*create=*/false, error, folder); FAILED(hr)) {
-    return error == ENOENT ? HRESULT_FROM_WIN32(ERROR_NOT_FOUND) : hr;
+  if (const HRESULT hr = OpenPinFolder(MissingFolders::Fail, folder); FAILED(hr)) {
+    // No pin folder holds no pins.
+    return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ? HRESULT_FROM_WIN32(ERROR_NOT_FOUND)
+                                                          : hr;
   }
   const std::string name = BaseName(source);
 
