@@ -1,6 +1,6 @@
-# What `cmake --install` puts where, and the package CPack makes of it: on
-# Windows the administrators' ZIP with a SHA-256 checksum file beside it, on
-# Linux a Debian package. Included at the end of the top-level file.
+# What `cmake --install` puts where, and the package made of it: on Windows
+# the administrators' ZIP with a SHA-256 checksum file beside it, on Linux a
+# Debian package (CPack). Included at the end of the top-level file.
 
 set(CPACK_PACKAGE_NAME corvane)
 set(CPACK_PACKAGE_VENDOR "Corvane developers")
@@ -15,10 +15,22 @@ if(WIN32)
   install(FILES docs/windows-admin.md DESTINATION . RENAME README.md)
   install(FILES examples/windows/pin-apps.cmd DESTINATION examples)
 
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_PACKAGE_FILE_NAME "corvane-${PROJECT_VERSION}-win64")
-  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  set(CPACK_PACKAGE_CHECKSUM SHA256)
+  # cmake --build --preset windows-zip: corvane-<release version>-win64.zip
+  # and its .sha256 file, made from those files by cmake/windows-zip.cmake,
+  # the same bytes for the same commit. With CORVANE_SIGN, corv.exe in the
+  # ZIP is signed first (scripts/sign.sh, with the certificate that the
+  # build's environment names); the build folder's corv.exe stays unsigned.
+  option(CORVANE_SIGN "Sign corv.exe in the ZIP with scripts/sign.sh" OFF)
+  set(zip "${PROJECT_BINARY_DIR}/corvane-${CORVANE_RELEASE_VERSION}-win64.zip")
+  add_custom_target(corvane_zip
+    COMMAND "${CMAKE_COMMAND}" "-DBUILD_DIR=${PROJECT_BINARY_DIR}" "-DZIP=${zip}"
+            "-DEPOCH=${CORVANE_SOURCE_DATE_EPOCH}" "-DSIGN=${CORVANE_SIGN}"
+            "-DSIGN_SCRIPT=${PROJECT_SOURCE_DIR}/scripts/sign.sh"
+            -P "${PROJECT_SOURCE_DIR}/cmake/windows-zip.cmake"
+    DEPENDS corv
+    BYPRODUCTS "${zip}" "${zip}.sha256"
+    COMMENT "Packing corvane-${CORVANE_RELEASE_VERSION}-win64.zip"
+    USES_TERMINAL VERBATIM)
 else()
   include(GNUInstallDirs)
   install(TARGETS corv RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -51,6 +63,5 @@ be tried and tested away from Windows.")
   if(NOT (CORVANE_STATIC_CORV AND CORVANE_CAN_LINK_STATIC))
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   endif()
+  include(CPack)
 endif()
-
-include(CPack)

@@ -12,7 +12,8 @@ target_compile_definitions(corvane_core PUBLIC UNICODE _UNICODE)
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
 # The manifest's assembly version and the version record both carry
-# project(VERSION).
+# project(VERSION); the record's product version string is the release
+# version (cmake/release.cmake).
 set(CORVANE_MANIFEST "${CMAKE_CURRENT_BINARY_DIR}/corv.exe.manifest")
 configure_file(resources/corv.exe.manifest.in "${CORVANE_MANIFEST}" @ONLY)
 configure_file(resources/corv.rc.in "${CMAKE_CURRENT_BINARY_DIR}/corv.rc" @ONLY)
@@ -30,4 +31,12 @@ if(MINGW)
   # wmain as the entry point; static C runtime, libgcc and libstdc++.
   target_link_options(corv PRIVATE -municode -static -static-libgcc -static-libstdc++
                       $<$<CONFIG:Release,MinSizeRel>:-s>)
+  # The same commit gives the same corv.exe in any folder: no folder name
+  # reaches the object files, and the linker (Debian's MinGW-w64 binutils)
+  # writes SOURCE_DATE_EPOCH as the PE timestamp instead of the time of the
+  # link.
+  target_compile_options(corvane_core PUBLIC "-ffile-prefix-map=${PROJECT_SOURCE_DIR}/="
+                         "-ffile-prefix-map=${PROJECT_BINARY_DIR}/=")
+  set_property(TARGET corv PROPERTY CXX_LINKER_LAUNCHER
+               "${CMAKE_COMMAND}" -E env "SOURCE_DATE_EPOCH=${CORVANE_SOURCE_DATE_EPOCH}")
 endif()

@@ -3,6 +3,7 @@
 # names what is missing and stops), builds with every compiler warning an
 # error, and runs the whole test suite: the Linux build (with end-to-end runs
 # under valgrind), corv.exe from the Windows build under Wine next to it, the
+# Windows release built twice and signed (scripts/release-test.sh), the
 # Debian package installed and tried (scripts/deb-test.sh), the suite again
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and a minute of each
 # fuzzer.
@@ -10,10 +11,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
 # wine64 alone runs 64-bit programs; no i386 architecture is needed. man-db
-# and groff-base show the Debian package's manual page.
+# and groff-base show the Debian package's manual page; zip makes the
+# Windows ZIP, and unzip, osslsigncode and openssl try its signing.
 need_packages cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
   libbenchmark-dev liblnk-dev libbfio-dev pkg-config \
-  g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev man-db groff-base
+  g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev man-db groff-base \
+  zip unzip osslsigncode openssl
 strict=-DCORVANE_WARNINGS_AS_ERRORS=ON
 
 # The Windows suites need the MinGW-w64 compilers and Wine; without them
@@ -27,8 +30,7 @@ fi
 
 if [ "$wine_tests" = ON ]; then
   cmake --preset windows $strict
-  cmake --build --preset windows
-  cpack --preset windows
+  cmake --build --preset windows-zip
 fi
 # The benchmarks are built (never run here) so that they keep compiling.
 benchmarks=OFF
@@ -39,6 +41,11 @@ cmake --preset default $strict -DCORVANE_BUILD_TESTS=ON -DCORVANE_WINE_TESTS=$wi
   -DCORVANE_BUILD_BENCHMARKS=$benchmarks
 cmake --build --preset default
 ctest --preset default
+
+# The Windows release: built twice to the same bytes, signed and verified.
+if [ "$wine_tests" = ON ]; then
+  ./scripts/release-test.sh
+fi
 
 if command -v dpkg-deb >/dev/null; then
   ./scripts/deb-test.sh $strict

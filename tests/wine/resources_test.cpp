@@ -257,12 +257,12 @@ TEST_F(CorvExeFile, VersionRecordCarriesTheProjectVersion) {
 
   EXPECT_EQ(record.strings["ProductName"], "Corvane");
   EXPECT_EQ(record.strings["FileVersion"], CORVANE_VERSION);
-  EXPECT_EQ(record.strings["ProductVersion"], CORVANE_VERSION);
+  EXPECT_EQ(record.strings["ProductVersion"], CORVANE_RELEASE_VERSION);
   EXPECT_EQ(record.strings["OriginalFilename"], "corv.exe");
   EXPECT_FALSE(record.strings["FileDescription"].empty());
 }
 
-// The ZIP as cpack made it, unpacked by cmake, and its checksum file against
+// The ZIP as the corvane_zip target made it, unpacked by cmake, and its checksum file against
 // what sha256sum computes.
 TEST(WindowsZip, HoldsTheProgramTheAdministratorsFilesAndAMatchingChecksum) {
   namespace support = corvane::testing;

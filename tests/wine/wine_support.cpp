@@ -125,10 +125,17 @@ ProcessResult RunInPrefix(std::vector<std::string> command, const WineRun& run,
 
 ProcessResult RunCorvExe(const WineRun& run) { return RunInPrefix({CORV_EXE}, run); }
 
-ProcessResult RunCmdScript(const std::string& script, const WineRun& run) {
+ProcessResult RunCmdScript(const std::string& script, const WineRun& run, const CmdRun& cmd) {
   ProcessOptions options = WineOptions();
-  options.environment["CORV"] = WindowsSpelling(CORV_EXE);
-  return RunInPrefix({"cmd", "/c", WindowsSpelling(script)}, run, options);
+  options.environment["CORV"] = cmd.corv.empty() ? WindowsSpelling(CORV_EXE) : cmd.corv;
+  std::vector<std::string> command = {"cmd"};
+  command.insert(command.end(), cmd.switches.begin(), cmd.switches.end());
+  command.push_back("/c");
+  for (const std::string& setting : cmd.settings) {
+    command.insert(command.end(), {"set", setting + "&"});
+  }
+  command.push_back(WindowsSpelling(script));
+  return RunInPrefix(command, run, options);
 }
 
 ProcessResult RunLinuxCorv(const std::vector<std::string>& arguments,

@@ -72,9 +72,18 @@ struct WineRun {
 
 ProcessResult RunCorvExe(const WineRun& run);
 
+// How cmd.exe starts a batch file: switches before /c (such as "/v:on"),
+// the variable CORV (empty: corv.exe), and NAME=VALUE settings (no spaces)
+// that cmd makes first, for the variables that Wine sets in every process.
+struct CmdRun {
+  std::vector<std::string> switches;
+  std::string corv;
+  std::vector<std::string> settings;
+};
+
 // Runs the batch file (Unix path) with Wine's cmd.exe, told as corv.exe is
-// told, and with the variable CORV naming corv.exe.
-ProcessResult RunCmdScript(const std::string& script, const WineRun& run);
+// told.
+ProcessResult RunCmdScript(const std::string& script, const WineRun& run, const CmdRun& cmd = {});
 
 // Runs the Linux corv with APPDATA set to appData.
 ProcessResult RunLinuxCorv(const std::vector<std::string>& arguments,
