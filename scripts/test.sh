@@ -14,7 +14,7 @@ cd "$(dirname "$0")/.."
 # and groff-base show the Debian package's manual page; zip makes the
 # Windows ZIP, and unzip, osslsigncode and openssl try its signing.
 need_packages cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
-  libbenchmark-dev liblnk-dev libbfio-dev pkg-config \
+  libbenchmark-dev liblnk-dev libbfio-dev pkg-config nlohmann-json3-dev \
   g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev man-db groff-base \
   zip unzip osslsigncode openssl
 strict=-DCORVANE_WARNINGS_AS_ERRORS=ON

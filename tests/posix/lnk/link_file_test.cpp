@@ -27,9 +27,6 @@ using corvane::posix::AppendU16;
 using corvane::posix::AppendU32;
 using corvane::posix::CheckPropertyStoreBlock;
 using corvane::posix::DecodeNativeText;
-using corvane::posix::Extent;
-using corvane::posix::FindProperty;
-using corvane::posix::FindPropertyValue;
 using corvane::posix::LinkFile;
 using corvane::posix::ParseLinkFile;
 using corvane::posix::ParsePropertyStoreBlock;
@@ -170,35 +167,6 @@ TEST_F(LinkFileTest, StringThatPassesTheEndIsRefusedAtParse) {
     bytes[lastCount] = 200;
     LinkFile link;
     EXPECT_EQ(ParseLinkFile(bytes, link), Refusal::StringDataTruncated) << unicode;
-  }
-}
-
-TEST_F(LinkFileTest, KeySearchFindsWhatTheListedStoragesHold) {
-  for (const std::string& sample : SampleNames()) {
-    LinkFile link;
-    if (ParseLinkFile(AsBytes(SampleBytes(sample)), link) != Refusal::None ||
-        link.propertyStoreBlock.size == 0) {
-      continue;
-    }
-    const auto block = link.View(link.propertyStoreBlock);
-    std::vector<PropertyStorage> storages;
-    ASSERT_EQ(ParsePropertyStoreBlock(block, storages), Refusal::None) << sample;
-    for (const PropertyStorage& storage : storages) {
-      for (const auto& record : storage.records) {
-        // Named records have no numeric key; their id is a name's size.
-        const PROPERTYKEY key = {storage.formatId, record.id};
-        const auto* expected = FindProperty(storages, key);
-        Extent found;
-        ASSERT_EQ(FindPropertyValue(block, key, found), expected != nullptr) << sample;
-        if (expected == nullptr) continue;
-        EXPECT_EQ(found.offset, expected->value.offset) << sample;
-        EXPECT_EQ(found.size, expected->value.size) << sample;
-      }
-    }
-    Extent none;
-    if (!storages.empty()) {
-      EXPECT_FALSE(FindPropertyValue(block, {storages.front().formatId, 0xFFFFFFF0}, none));
-    }
   }
 }
 

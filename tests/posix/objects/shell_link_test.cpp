@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "shell/property_store.h"
 #include "shell/shell_link.h"
 #include "support/process.h"
+#include "support/sample_readings.h"
 #include "support/samples.h"
 
 namespace {
@@ -33,8 +36,12 @@ using corvane::posix::Refusal;
 using corvane::testing::AsBytes;
 using corvane::testing::ListFolder;
 using corvane::testing::ReadFileBytes;
+using corvane::testing::ReadingOf;
+using corvane::testing::RefusedAsCorrupt;
 using corvane::testing::SampleBytes;
 using corvane::testing::SampleNames;
+using corvane::testing::SampleReading;
+using corvane::testing::TargetByWindowsRules;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
@@ -400,6 +407,70 @@ TEST_F(ShellLinkTest, GetPathGivesTheTargetOrSFalse) {
   }
   Link unloaded;
   EXPECT_EQ(PathOf(unloaded), std::make_pair(S_FALSE, std::wstring()));
+}
+
+GUID GuidOf(const std::string& text) {
+  GUID guid{};
+  unsigned data4[8] = {};
+  std::sscanf(text.c_str(), "%8x-%4hx-%4hx-%2x%2x-%2x%2x%2x%2x%2x%2x", &guid.Data1, &guid.Data2,
+              &guid.Data3, &data4[0], &data4[1], &data4[2], &data4[3], &data4[4], &data4[5],
+              &data4[6], &data4[7]);
+  for (int i = 0; i < 8; ++i) guid.Data4[i] = static_cast<unsigned char>(data4[i]);
+  return guid;
+}
+
+// What the link object reports of each sample against the third-party
+// reading beside it: the target path, the icon index, the show command, the
+// hot key, and every property the reading lists (the AppUserModelID among
+// them), with its type and, for text, its value.
+TEST_F(ShellLinkTest, EverySampleReportsWhatItsReadingFound) {
+  const std::map<std::string, VARTYPE> types = {{"VT_BOOL", 11},     {"VT_UI4", 19},
+                                                {"VT_UI8", 21},      {"VT_LPWSTR", 31},
+                                                {"VT_FILETIME", 64}, {"VT_CLSID", 72}};
+  std::vector<std::string> differing;
+  for (const std::string& sample : SampleNames()) {
+    SCOPED_TRACE(sample);
+    const SampleReading reading = ReadingOf(sample);
+    Link link;
+    const HRESULT loaded = link.Load(Copy(sample));
+    if (RefusedAsCorrupt(sample)) {
+      EXPECT_EQ(loaded, kCorrupt);
+      continue;
+    }
+    ASSERT_EQ(loaded, S_OK);
+    const std::optional<std::wstring> target = TargetByWindowsRules(sample);
+    if (target != reading.target) differing.push_back(sample);
+    wchar_t buffer[MAX_PATH] = {};
+    EXPECT_EQ(link.link->GetPath(buffer, MAX_PATH, nullptr, 0), target ? S_OK : S_FALSE);
+    EXPECT_EQ(buffer, target.value_or(L""));
+    int icon = -1, show = -1;
+    WORD hotKey = 0xFFFF;
+    EXPECT_EQ(link.link->GetIconLocation(buffer, MAX_PATH, &icon), S_OK);
+    EXPECT_EQ(icon, reading.iconIndex);
+    EXPECT_EQ(link.link->GetShowCmd(&show), S_OK);
+    EXPECT_EQ(show, reading.showCommand);
+    EXPECT_EQ(link.link->GetHotkey(&hotKey), S_OK);
+    EXPECT_EQ(hotKey, reading.hotKey);
+
+    bool hasAppId = false;
+    for (const SampleReading::Property& property : reading.properties) {
+      SCOPED_TRACE(property.formatId + " " + std::to_string(property.id));
+      const PROPERTYKEY key = {GuidOf(property.formatId), property.id};
+      hasAppId = hasAppId || (key.fmtid == PKEY_AppUserModel_ID.fmtid && key.pid == 5);
+      unique_prop_variant value;
+      ASSERT_EQ(link.store->GetValue(key, value.put()), S_OK);
+      EXPECT_EQ(value->vt, types.at(property.type));
+      if (property.text) {
+        EXPECT_EQ(link.Get(key).second, *property.text);
+      }
+    }
+    if (!hasAppId) {
+      EXPECT_EQ(link.Get(PKEY_AppUserModel_ID).first, VT_EMPTY);
+    }
+  }
+  // Where Windows' rules and the reading part ways (see sample_readings.cpp).
+  EXPECT_EQ(differing, (std::vector<std::string>{"broken_link_info.lnk", "darwin_block.lnk",
+                                                 "darwin_block_modified.lnk"}));
 }
 
 TEST_F(ShellLinkTest, PropVariantClearFreesAndEmpties) {
