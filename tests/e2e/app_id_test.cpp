@@ -1114,6 +1114,16 @@ TEST_F(E2eAppIdSaveKeepsTheFile, SaveThatCannotKeepTheFileIsRefused) {
   EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"ReadOnly.lnk", "Root.lnk"}));
 }
 
+// The file is replaced, not rewritten: another hard link to it keeps the
+// old bytes.
+TEST_F(E2eAppIdSaveKeepsTheFile, AnotherHardLinkKeepsTheOldBytes) {
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  ASSERT_EQ(link(shortcut.c_str(), WorkPath("Other.lnk").c_str()), 0);
+  ASSERT_TRUE(Produced(Set("App.lnk", kMyAppId), SetLine(u"My.App.Id", "App.lnk"), "", 0));
+  EXPECT_TRUE(Produced(Get("App.lnk"), "AppUserModelID: My.App.Id\r\n", "", 0));
+  EXPECT_EQ(ReadFileBytes(WorkPath("Other.lnk")), example_);
+}
+
 // A shortcut right at the largest size a load takes: s would write it past
 // that size, where no later command could read it, so it refuses. A byte
 // more, and the file is too large to load at all.

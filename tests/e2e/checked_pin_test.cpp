@@ -203,6 +203,26 @@ TEST_F(E2eCheckedPinSampleTargets, CharacterAboveLatin1EndsTheWideLinesButPinnin
   EXPECT_EQ(Pins(), std::vector<std::string>{"Wide.lnk"});
 }
 
+// On a terminal stdout is written as it comes: the start of a line cut at
+// U+0100 is there before the namespace search's failure that follows it.
+// Written to a file, stdout waits for the next line to go out.
+TEST_F(E2eCheckedPinSampleTargets, OnATerminalACutLineComesOutAtOnce) {
+  std::string bytes = SampleBytes("sample5.lnk");
+  ASSERT_EQ(ReplaceAll(bytes, Utf16Le(u"\u00a0.exe"), Utf16Le(u"\u0100.exe")), 2);
+  const std::string shortcut = WriteWorkFile("Wide.lnk", bytes);
+  const std::string cut = "Searching match for E:\\\xa0\\";
+  // No pin folder: the namespace search fails, and the pin then makes it.
+  ProcessOptions terminal;
+  terminal.onTerminal = true;
+  EXPECT_TRUE(Produced(RunWith(terminal, {shortcut, "v"}),
+                       cut + std::string(kParseFailed) + std::string(kPinningNewIcon), "", 0));
+  std::filesystem::remove_all(PinFolder());
+  ProcessOptions file;
+  file.mergeStderrIntoStdout = true;
+  EXPECT_TRUE(Produced(RunWith(file, {shortcut, "v"}),
+                       std::string(kParseFailed) + cut + std::string(kPinningNewIcon), "", 0));
+}
+
 // --- The two searches ----------------------------------------------------------
 
 using E2eCheckedPin = CheckedPinTest;
@@ -267,6 +287,44 @@ TEST_F(E2eCheckedPin, OneDifferingPinShowsEveryLineInOrder) {
   EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser.lnk", "Cmd.lnk"}));
   EXPECT_EQ(PinBytes("Cmd.lnk"), SampleBytes("sample13.lnk"));
   EXPECT_EQ(PinBytes("Browser.lnk"), SampleBytes("sample8.lnk"));
+}
+
+// A shortcut whose LinkInfo alone names its target, in ANSI.
+std::string ShortcutTo(const std::string& target) {
+  const auto u32 = [](std::size_t value) {
+    std::string bytes;
+    for (int i = 0; i < 4; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    return bytes;
+  };
+  // The header with HasLinkInfo alone; a VolumeID of 0x11 bytes at 0x1C,
+  // then LocalBasePath, then an empty CommonPathSuffix.
+  const std::string header = SampleBytes("microsoft_example.lnk").substr(0, 0x4C);
+  const std::size_t suffix = 0x2D + target.size() + 1;
+  const std::string info = u32(suffix + 1) + u32(0x1C) + u32(1) + u32(0x1C) + u32(0x2D) + u32(0) +
+                           u32(suffix) + u32(0x11) + u32(3) + u32(0) + u32(0x10) +
+                           std::string(1, '\0') + target + std::string(2, '\0');
+  return header.substr(0, 0x14) + u32(0x02) + header.substr(0x18) + info + u32(0);
+}
+
+// GetPath fills a buffer of 260 units, so two targets of 260 units or more
+// that share their first 259 are one target to v; one that differs within
+// them is another.
+TEST_F(E2eCheckedPin, LongTargetsAreComparedByTheirFirst259Units) {
+  const std::string common = "C:\\Programs\\" + std::string(247, 'x');
+  ASSERT_EQ(common.size(), 259u);
+  const std::string otherTarget = "C:\\Programs\\" + std::string(246, 'x') + "y";
+  const std::string first = WriteWorkFile("First.lnk", ShortcutTo(common + "\\First.exe"));
+  const std::string second = WriteWorkFile("Second.lnk", ShortcutTo(common + "\\Second.exe"));
+  const std::string other = WriteWorkFile("Other.lnk", ShortcutTo(otherTarget + "\\First.exe"));
+  ASSERT_TRUE(Pinned(Run(first, "p")));
+
+  EXPECT_TRUE(Produced(Run(second, "v"), NamespaceLines(common), "", 0));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"First.lnk"});
+  EXPECT_TRUE(Produced(Run(other, "v"),
+                       NamespaceLines(otherTarget) + FileSearchOpening(otherTarget) +
+                           Candidate("First.lnk", common) + std::string(kPinningNewIcon),
+                       "", 0));
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"First.lnk", "Other.lnk"}));
 }
 
 TEST_F(E2eCheckedPin, TargetDifferingOnlyInLetterCaseIsNoMatch) {
