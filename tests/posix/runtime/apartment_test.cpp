@@ -74,14 +74,15 @@ TEST(PosixComApartment, TheApartmentBelongsToTheThreadThatOpenedIt) {
 // The block is entered in the resource account until it is freed (with the
 // sanitizers on, writing all of it checks its size too).
 TEST(PosixTaskMemory, AllocatedBlockIsWritableAndAccountedUntilFreed) {
-  using corvane::posix::IsLive;
+  using corvane::posix::LiveCount;
   using corvane::posix::Resource;
+  const std::size_t before = LiveCount(Resource::TaskMemory);
   auto* block = static_cast<unsigned char*>(CoTaskMemAlloc(64));
   ASSERT_NE(block, nullptr);
-  EXPECT_TRUE(IsLive(Resource::TaskMemory, block));
+  EXPECT_EQ(LiveCount(Resource::TaskMemory), before + 1);
   std::memset(block, 0xAB, 64);
   CoTaskMemFree(block);
-  EXPECT_FALSE(IsLive(Resource::TaskMemory, block));
+  EXPECT_EQ(LiveCount(Resource::TaskMemory), before);
 }
 
 TEST(PosixTaskMemory, ZeroBytesGivesABlockThatCanBeFreed) {
