@@ -86,6 +86,12 @@ struct Link {
     PropVariantClear(&value);
     return hr;
   }
+  // Loads the file for writing and commits appId as its AppUserModelID.
+  void Stage(const std::string& path, const std::wstring& appId) {
+    ASSERT_EQ(Load(path, STGM_READWRITE), S_OK);
+    ASSERT_EQ(SetText(PKEY_AppUserModel_ID, appId), S_OK);
+    ASSERT_EQ(store->Commit(), S_OK);
+  }
   // The value's type and, for text, the text.
   std::pair<VARTYPE, std::wstring> Get(REFPROPERTYKEY key) {
     unique_prop_variant value;
@@ -357,9 +363,7 @@ TEST_F(ShellLinkTest, NothingChangesUntilCommitAndSave) {
   EXPECT_EQ(ReadFileBytes(path), original);
   {
     Link link;
-    ASSERT_EQ(link.Load(path, STGM_READWRITE), S_OK);
-    ASSERT_EQ(link.SetText(PKEY_AppUserModel_ID, L"Committed.Only"), S_OK);
-    ASSERT_EQ(link.store->Commit(), S_OK);
+    ASSERT_NO_FATAL_FAILURE(link.Stage(path, L"Committed.Only"));
   }
   EXPECT_EQ(ReadFileBytes(path), original);
 }
@@ -368,9 +372,7 @@ TEST_F(ShellLinkTest, SaveKeepsPermissionsAndLeavesNoTemporaryFile) {
   const std::string path = Copy("sample.lnk");
   ASSERT_EQ(chmod(path.c_str(), 0640), 0);
   Link link;
-  ASSERT_EQ(link.Load(path, STGM_READWRITE), S_OK);
-  ASSERT_EQ(link.SetText(PKEY_AppUserModel_ID, L"Kept.Mode"), S_OK);
-  ASSERT_EQ(link.store->Commit(), S_OK);
+  ASSERT_NO_FATAL_FAILURE(link.Stage(path, L"Kept.Mode"));
   ASSERT_EQ(link.file->Save(DecodeNativeText(path).c_str(), TRUE), S_OK);
   struct stat status;
   ASSERT_EQ(stat(path.c_str(), &status), 0);
@@ -383,9 +385,7 @@ TEST_F(ShellLinkTest, SaveThroughASymbolicLinkWritesTheFileItNames) {
   const std::string link = Path("alias.lnk");
   ASSERT_EQ(symlink(real.c_str(), link.c_str()), 0);
   Link shortcut;
-  ASSERT_EQ(shortcut.Load(link, STGM_READWRITE), S_OK);
-  ASSERT_EQ(shortcut.SetText(PKEY_AppUserModel_ID, L"Through.Link"), S_OK);
-  ASSERT_EQ(shortcut.store->Commit(), S_OK);
+  ASSERT_NO_FATAL_FAILURE(shortcut.Stage(link, L"Through.Link"));
   ASSERT_EQ(shortcut.file->Save(DecodeNativeText(link).c_str(), TRUE), S_OK);
   EXPECT_TRUE(std::filesystem::is_symlink(link));
   Link reread;
@@ -397,9 +397,7 @@ TEST_F(ShellLinkTest, FailedSaveLeavesTheOriginalAlone) {
   const std::string path = Copy("sample.lnk");
   const std::string original = ReadFileBytes(path);
   Link link;
-  ASSERT_EQ(link.Load(path, STGM_READWRITE), S_OK);
-  ASSERT_EQ(link.SetText(PKEY_AppUserModel_ID, L"Never.Written"), S_OK);
-  ASSERT_EQ(link.store->Commit(), S_OK);
+  ASSERT_NO_FATAL_FAILURE(link.Stage(path, L"Never.Written"));
   // The shortcut was replaced by a folder meanwhile: it is no longer the
   // file that was loaded. Then its folder went.
   std::filesystem::remove(path);
@@ -412,9 +410,7 @@ TEST_F(ShellLinkTest, FailedSaveLeavesTheOriginalAlone) {
   WriteFileBytes(path, original);
   ASSERT_EQ(chmod(path.c_str(), 0444), 0);
   Link readOnly;
-  ASSERT_EQ(readOnly.Load(path, STGM_READWRITE), S_OK);
-  ASSERT_EQ(readOnly.SetText(PKEY_AppUserModel_ID, L"Never.Written"), S_OK);
-  ASSERT_EQ(readOnly.store->Commit(), S_OK);
+  ASSERT_NO_FATAL_FAILURE(readOnly.Stage(path, L"Never.Written"));
   EXPECT_EQ(readOnly.file->Save(DecodeNativeText(path).c_str(), TRUE), E_ACCESSDENIED);
   EXPECT_EQ(ReadFileBytes(path), original);
   std::vector<std::string> left = ListFolder(folder_.path());
