@@ -276,9 +276,11 @@ HRESULT LinkPart::GetPath(LPWSTR pszFile, int cch, WIN32_FIND_DATAW* pfd, DWORD 
                std::to_string(cch) + ", " + (pfd == nullptr ? "null" : "find data") + ", " +
                std::to_string(fFlags) + ")");
   const LinkScript& script = Self().script();
-  const std::size_t count = std::min(script.path.size(), static_cast<std::size_t>(cch - 1));
+  // A path of cch units or more fills the whole buffer, leaving no room for
+  // a terminator: ending the text there is the caller's affair.
+  const std::size_t count = std::min(script.path.size(), static_cast<std::size_t>(cch));
   std::copy_n(script.path.begin(), count, pszFile);
-  if (count < script.path.size() || script.path.empty()) pszFile[count] = L'\0';
+  if (count < static_cast<std::size_t>(cch)) pszFile[count] = L'\0';
   return script.getPath;
 }
 

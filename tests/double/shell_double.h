@@ -31,7 +31,8 @@ struct LinkScript {
   HRESULT setValue = S_OK;
   HRESULT commit = S_OK;
   HRESULT save = S_OK;
-  // GetPath writes path (cut to the buffer) and returns getPath.
+  // GetPath writes path (as much as fills the buffer, terminated only when
+  // there is room) and returns getPath.
   HRESULT getPath = S_OK;
   std::wstring path;
 };

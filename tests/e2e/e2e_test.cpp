@@ -204,6 +204,16 @@ TEST_F(E2ePin, UnpinFindsAShortcutChangedSinceItWasPinnedByItsName) {
   EXPECT_EQ(Pins(), std::vector<std::string>{"Other.lnk"});
 }
 
+// Reached through a symbolic link, a shortcut is pinned under the link's
+// name with the bytes of the file it names.
+TEST_F(E2ePin, PinThroughASymbolicLinkTakesTheLinksName) {
+  const std::string target = CopyExample("Example.lnk", "real/Target.lnk");
+  std::filesystem::create_symlink(target, WorkPath("Link.lnk"));
+  EXPECT_TRUE(Pinned(Run(WorkPath("Link.lnk"), "p")));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Link.lnk"});
+  EXPECT_EQ(PinBytes("Link.lnk"), example_);
+}
+
 TEST_F(E2ePin, MergedOutputKeepsTheProgressLineBeforeTheFailure) {
   ProcessOptions merged;
   merged.mergeStderrIntoStdout = true;
@@ -238,6 +248,21 @@ TEST_F(E2ePinFailure, UnpinningWhatIsNotPinnedFails) {
   // Unpinned once already.
   ASSERT_TRUE(Unpinned(Run(minecraft, "u")));
   EXPECT_TRUE(Produced(Run(minecraft, "u"), "", kModifyFailed, kModifyFailedStatus));
+}
+
+// A pin that cannot be taken away, in a read-only pin folder or one that
+// cannot be listed, fails the unpin with the Modify line and stays.
+TEST_F(E2ePinFailure, UnpinThatCannotRemoveThePinFails) {
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  ASSERT_TRUE(Pinned(Run(shortcut, "p")));
+  ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
+  for (const mode_t mode : {0555, 0311}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(chmod(PinFolder().c_str(), mode), 0);
+    EXPECT_TRUE(Produced(Run(shortcut, "u"), "", kModifyFailed, kModifyFailedStatus));
+    ASSERT_EQ(chmod(PinFolder().c_str(), 0755), 0);
+    EXPECT_EQ(Pins(), std::vector<std::string>{"App.lnk"});
+  }
 }
 
 TEST_F(E2ePinFailure, ReadOnlyParentOfThePinFolderLeavesNothingBehind) {

@@ -19,6 +19,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -102,6 +103,47 @@ class E2eRobustness : public CorvTest {
     return "none";
   }
 
+  // Where strace kills a run: as it enters the count-th of the calls named
+  // (a set of calls counts each apart); done says the run has got past the
+  // step that makes its change.
+  struct Kill {
+    const char* calls;
+    int count;
+    bool done;
+  };
+
+  static bool StraceCanTrace() {
+    return RunProcess("strace", {"-o", "/dev/null", "true"}).exitStatus == 0;
+  }
+
+  // Runs corv under strace with that kill; gives back the call it was
+  // killed in as strace shows it, empty when no kill landed.
+  std::string KilledAt(const Kill& kill, const std::vector<std::string>& arguments) {
+    const std::string log = logs_.path() + "/strace.log";
+    const std::string calls = kill.calls;
+    RunBehind({"strace", "-f", "-qq", "-o", log, "-e", "trace=" + calls, "-e",
+               "inject=" + calls + ":signal=KILL:when=" + std::to_string(kill.count)},
+              {}, arguments);
+    const std::string text = ReadFileBytes(log);
+    if (text.find("+++ killed by SIGKILL +++") == std::string::npos) return "";
+    std::istringstream lines(text);
+    std::string killed;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.ends_with("= ?")) killed = line.substr(line.find_first_not_of("0123456789 "));
+    }
+    return killed;
+  }
+
+  static ::testing::AssertionResult Landed(const Kill& kill, const std::string& call) {
+    const std::string name = "," + call.substr(0, call.find('(')) + ",";
+    if (!call.empty() && ("," + std::string(kill.calls) + ",").find(name) != std::string::npos) {
+      return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure() << "killed in \"" << call << "\"";
+  }
+
+  std::vector<std::string> WorkFiles() { return ListFolder(WorkPath("")); }
+
   std::vector<std::string> HiddenIn(const std::string& folder) {
     std::vector<std::string> hidden;
     for (const std::string& name : ListFolder(folder)) {
@@ -109,6 +151,9 @@ class E2eRobustness : public CorvTest {
     }
     return hidden;
   }
+
+ private:
+  TemporaryFolder logs_;
 };
 
 TEST_F(E2eRobustness, SixteenConcurrentPinsLeaveSixteenWholePins) {
@@ -153,41 +198,59 @@ TEST_F(E2eRobustness, ConcurrentPinsAndUnpinsKeepThePinFolderWhole) {
   }
 }
 
-TEST_F(E2eRobustness, KilledSaveLeavesTheOldShortcutOrTheNewOne) {
-  const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
-  std::mt19937 random(7);
-  for (int round = 0; round < 40; ++round) {
-    const std::string appId = "Contoso.Round." + std::to_string(round);
-    const std::string before = StoredAppId(shortcut);
-    Background save({shortcut, "s", appId}, AppData(), WorkPath(""));
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
-    save.Kill();
-    save.Wait();
-    const std::string after = StoredAppId(shortcut);
-    EXPECT_TRUE(after == before || after == appId) << "round " << round << ": " << after;
-    // A save killed before its rename may leave its hidden temporary file.
-    for (const std::string& name : HiddenIn(WorkPath(""))) {
-      std::filesystem::remove(WorkPath(name));
+// strace kills a save as it enters each of its steps: writing the new bytes
+// into a file with no name, flushing them, linking them under a hidden name,
+// renaming that over the shortcut, flushing the folder. Killed before the
+// rename, the shortcut holds its old bytes; after it, those of a save that
+// ran to its end. Before the link, nothing is left beside it.
+TEST_F(E2eRobustness, SaveKilledAtEachStepLeavesTheOldShortcutOrTheNewOne) {
+  if (!StraceCanTrace())
+    GTEST_SKIP() << "strace (Debian package strace) is missing or cannot trace";
+  const std::string reference = CopyExample("Minecraft.lnk", "Reference.lnk");
+  ASSERT_EQ(Run(reference, "s", "Contoso.Killed").exitStatus, 0);
+  const std::string saved = ReadFileBytes(reference);
+  ASSERT_NE(saved, minecraft_);
+  const Kill kills[] = {{"write", 1, false},
+                        {"fsync,fdatasync", 1, false},
+                        {"link,linkat", 1, false},
+                        {"rename,renameat,renameat2", 1, false},
+                        {"fsync,fdatasync", 2, true}};
+  for (const Kill& kill : kills) {
+    SCOPED_TRACE(std::string(kill.calls) + " #" + std::to_string(kill.count));
+    const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
+    ASSERT_TRUE(Landed(kill, KilledAt(kill, {shortcut, "s", "Contoso.Killed"})));
+    EXPECT_EQ(ReadFileBytes(shortcut), kill.done ? saved : minecraft_);
+    if (std::string_view(kill.calls) == "rename,renameat,renameat2") {
+      for (const std::string& name : HiddenIn(WorkPath("")))
+        std::filesystem::remove(WorkPath(name));
     }
+    EXPECT_EQ(WorkFiles(), (std::vector<std::string>{"App.lnk", "Reference.lnk"}));
   }
 }
 
-TEST_F(E2eRobustness, KilledPinLeavesAWholePinOrNone) {
+// The same for a pin, written into a file with no name, flushed, linked
+// under its name, then the folder flushed: no pin until the link, a whole
+// one after it, and never a hidden file.
+TEST_F(E2eRobustness, PinKilledAtEachStepLeavesAWholePinOrNone) {
+  if (!StraceCanTrace())
+    GTEST_SKIP() << "strace (Debian package strace) is missing or cannot trace";
   const std::string shortcut = CopyExample("Minecraft.lnk", "App.lnk");
-  std::mt19937 random(11);
-  for (int round = 0; round < 40; ++round) {
-    Background pin({shortcut, "p"}, AppData(), WorkPath(""));
-    std::this_thread::sleep_for(std::chrono::microseconds(random() % 3000));
-    pin.Kill();
-    pin.Wait();
-    // The pin is written with no name and named only when whole.
-    EXPECT_TRUE(HiddenIn(PinFolder()).empty()) << "round " << round;
-    const std::vector<std::string> pins = Pins();
-    EXPECT_TRUE(pins.empty() || pins == std::vector<std::string>{"App.lnk"}) << "round " << round;
-    for (const std::string& name : pins) EXPECT_EQ(PinBytes(name), minecraft_) << "round " << round;
-    if (!pins.empty()) {
-      ASSERT_TRUE(Unpinned(Run(shortcut, "u")));
+  // The first write is the progress line, on stdout.
+  const Kill kills[] = {{"write", 2, false},
+                        {"fsync,fdatasync", 1, false},
+                        {"link,linkat", 1, false},
+                        {"fsync,fdatasync", 2, true}};
+  for (const Kill& kill : kills) {
+    SCOPED_TRACE(std::string(kill.calls) + " #" + std::to_string(kill.count));
+    std::filesystem::remove_all(PinFolder());
+    const std::string call = KilledAt(kill, {shortcut, "p"});
+    ASSERT_TRUE(Landed(kill, call));
+    EXPECT_FALSE(call.starts_with("write(1,")) << call;
+    EXPECT_EQ(Pins(), kill.done ? std::vector<std::string>{"App.lnk"} : std::vector<std::string>{});
+    if (kill.done) {
+      EXPECT_EQ(PinBytes("App.lnk"), minecraft_);
     }
+    EXPECT_TRUE(HiddenIn(PinFolder()).empty());
   }
 }
 

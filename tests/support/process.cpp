@@ -4,9 +4,11 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,6 +36,14 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   for (std::string& argument : argvStrings) argv.push_back(argument.data());
   argv.push_back(nullptr);
 
+  int terminal = -1, screen = -1;
+  if (options.onTerminal) {
+    termios raw{};
+    cfmakeraw(&raw);
+    if (openpty(&screen, &terminal, nullptr, &raw, nullptr) != 0) {
+      throw std::runtime_error("openpty failed");
+    }
+  }
   const pid_t child = fork();
   if (child < 0) throw std::runtime_error("fork failed");
   if (child == 0) {
@@ -47,8 +57,9 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     if (!options.workingDirectory.empty() && chdir(options.workingDirectory.c_str()) != 0) {
       _exit(126);
     }
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = options.mergeStderrIntoStdout
+    const int out =
+        options.onTerminal ? terminal : open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int err = options.mergeStderrIntoStdout || options.onTerminal
                         ? out
                         : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     const int in = open("/dev/null", O_RDONLY);
@@ -56,6 +67,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
+    if (options.onTerminal) {
+      close(screen);
+      close(terminal);
+    }
     if (options.addressSpaceLimit) {
       const rlimit limit{*options.addressSpaceLimit, *options.addressSpaceLimit};
       if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(126);
@@ -67,6 +82,18 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     execvp(program.c_str(), argv.data());
     _exit(127);
   }
+  ProcessResult result;
+  if (options.onTerminal) {
+    // The terminal's bytes, until the child's end closes it.
+    close(terminal);
+    char buffer[4096];
+    for (ssize_t got; (got = read(screen, buffer, sizeof buffer)) != 0;) {
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) break;
+      result.out.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(screen);
+  }
   int status = 0;
   rusage usage{};
   while (wait4(child, &status, 0, &usage) < 0) {
@@ -76,11 +103,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
       throw std::runtime_error(std::string("wait4 failed: ") + std::strerror(errno));
     }
   }
-  ProcessResult result;
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.peakMemoryKiB = usage.ru_maxrss;
-  result.out = ReadFileBytes(outPath);
-  if (!options.mergeStderrIntoStdout) result.err = ReadFileBytes(errPath);
+  if (!options.onTerminal) result.out = ReadFileBytes(outPath);
+  if (!options.mergeStderrIntoStdout && !options.onTerminal) result.err = ReadFileBytes(errPath);
   return result;
 }
 

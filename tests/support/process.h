@@ -16,6 +16,9 @@ struct ProcessOptions {
   std::string workingDirectory;
   // Sends stderr into the same file as stdout (as 2>&1 does).
   bool mergeStderrIntoStdout = false;
+  // Puts stdout and stderr both on one pseudo-terminal, in raw mode (no CR
+  // added before a line feed), whose bytes come back in out.
+  bool onTerminal = false;
   // Runs the child as this user and group (the caller must be root).
   std::optional<unsigned> user;
   // Caps the child's address space (RLIMIT_AS), in bytes.

@@ -36,6 +36,8 @@ TEST(ResolveShortcutTarget, SuccessWithoutTextGivesAnEmptyTarget) {
   EXPECT_EQ(target, L"");
 }
 
+// The shell fills all 260 units of the buffer: the program's own terminator
+// cuts the target to 259.
 TEST(ResolveShortcutTarget, LongPathIsCutTo259Units) {
   ShellDouble shell;
   shell.script.link.path = std::wstring(300, L'x');

@@ -201,7 +201,8 @@ TEST(PosixNativeText, DecodesIntoACallersBuffer) {
   const std::string bytes = "App \xc3\xa9\xff\xf0\x9f\x98\x80 (2).lnk";
   std::wstring buffer(bytes.size() + 1, L'#');
   const std::size_t count = DecodeNativeTextTo(bytes, buffer.data());
-  EXPECT_EQ(buffer.substr(0, count), DecodeNativeText(bytes));
+  EXPECT_EQ(buffer.substr(0, count),
+            L"App \u00e9" + std::wstring{Escaped(0xFF)} + L"\U0001F600 (2).lnk");
   // Nothing is written past the characters.
   EXPECT_EQ(buffer.substr(count), std::wstring(buffer.size() - count, L'#'));
   EXPECT_EQ(DecodeNativeTextTo("", buffer.data()), 0u);
@@ -230,43 +231,70 @@ TEST(PosixUtf16Length, CountsUnitsAsWindowsDoes) {
   EXPECT_EQ(Utf16Length(DecodeNativeText("a\xf0\x9f\x98\x80z\xf4\x8f\xbf\xbf")), 6u);
 }
 
-// Folder listings sort native names without decoding them into strings;
-// the order must be that of the decoded names.
-TEST(PosixNativeOrder, NativeNamesSortAsTheirDecodedText) {
-  const std::vector<std::string> names = {
-      "", "a", "A", "b", "B", "ab", "aB", "Ab", "AB", "a.lnk", "A.LNK", "a b", "a_b", "a[b",
-      "app.lnk", "App (2).lnk", "App (10).lnk", "caf\xc3\xa9", "CAF\xc3\x89", "cafe",
-      "caf\xe9",                       // an invalid byte: U+DCE9
-      "caf\xc3",                       // a cut sequence: U+DCC3
-      "\xff", "\xc3\xbf", "\xc5\xb8",  // U+DCFF, U+00FF, U+0178 (upper case of U+00FF)
-      "\xf0\x9f\x98\x80", "\xef\xbf\xbd", "z", "Z", "zz", "\xce\xb1", "\xce\x91",
-      // Long names, alike for eight bytes or more, then apart by case, by
-      // length, by a character beyond ASCII or by an invalid byte.
-      "pin-00001-sample.lnk", "pin-00001-Sample.lnk", "PIN-00001-sample.lnk", "pin-00002-a.lnk",
-      "pin-00001-sample.lnk2", "pin-0000", "pin-00001", "pin-0000\xc3\xa9", "pin-0000\xc3\x89",
-      "pin-0000\xe9", "pin-000\xc3\xa9x", "pin-0000pin-0000", "pin-0000pin-0000x",
-      "pin-0000PIN-0000", "pin-0000pin-000\xc5\xbf", "pin-0000pin-000s", "pin-0000pin-000S"};
-  for (const std::string& a : names) {
-    for (const std::string& b : names) {
-      EXPECT_EQ(LessIgnoringCaseNative(a, b),
-                LessIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)))
+// Names in the order NTFS keeps a folder: by their upper-case form, unit by
+// unit in UTF-16 (a character beyond U+FFFF is a surrogate pair, so it comes
+// before U+E000..U+FFFF; a byte that is not UTF-8 stands for U+DC80..U+DCFF,
+// among the surrogates), names alike but for case by their own text. Both
+// orderings keep it, the native one without decoding (long names alike for
+// eight bytes or more test its shortcut).
+TEST(PosixNativeOrder, NamesSortAsNtfsKeepsThem) {
+  const std::vector<std::string> sorted = {
+      "", "A", "a", "a b", "A.LNK", "a.lnk", "AB", "Ab", "aB", "ab", "App (10).lnk", "App (2).lnk",
+      "app.lnk", "a[b", "a_b", "B", "b", "C", "cafe",
+      // CAFÉ, café; a cut sequence (U+DCC3), an invalid byte (U+DCE9).
+      "CAF\xc3\x89", "caf\xc3\xa9", "caf\xc3", "caf\xe9",
+      // Long names, alike for eight bytes or more.
+      "pin-0000", "pin-00001", "PIN-00001-sample.lnk", "pin-00001-Sample.lnk",
+      "pin-00001-sample.lnk", "pin-00001-sample.lnk2", "pin-00002-a.lnk", "pin-0000PIN-0000",
+      "pin-0000pin-0000", "pin-0000pin-0000x", "pin-0000\xc3\x89", "pin-0000\xc3\xa9",
+      "pin-0000\xe9", "pin-000\xc3\xa9x", "Z", "z", "zz", "_u",
+      // été, Éz; U+00FF and U+0178, its upper case; capital and small alpha;
+      // Deseret U+10400 and U+10428; U+1F600 (D83D DE00); U+DCFF; U+FFFD.
+      "\xc3\xa9t\xc3\xa9", "\xc3\x89z", "\xc3\xbf", "\xc5\xb8", "\xce\x91", "\xce\xb1",
+      "\xf0\x90\x90\x80", "\xf0\x90\x90\xa8", "\xf0\x9f\x98\x80", "\xff", "\xef\xbf\xbd"};
+  for (std::size_t i = 0; i < sorted.size(); ++i) {
+    for (std::size_t j = 0; j < sorted.size(); ++j) {
+      const std::string& a = sorted[i];
+      const std::string& b = sorted[j];
+      EXPECT_EQ(LessIgnoringCaseNative(a, b), i < j) << "\"" << a << "\" < \"" << b << "\"";
+      EXPECT_EQ(LessIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)), i < j)
           << "\"" << a << "\" < \"" << b << "\"";
     }
   }
 }
 
-// Names compared without regard to case as they are, without decoding them.
-TEST(PosixNativeOrder, NativeNamesAreSameIgnoringCaseAsTheirDecodedText) {
-  const std::vector<std::string> names = {
-      "",        "a",        "A",           "ab",          "AB",          "aB",
-      "app.lnk", "APP.LNK",  "App (2).lnk", "caf\xc3\xa9", "CAF\xc3\x89", "caf\xe9",
-      "cafe",    "\xc5\xbf", "s",           "S",  // U+017F is upper-case S
-      "\xff",    "\xc3\xbf", "\xc5\xb8",    "\xce\xb1",    "\xce\x91",    "\xf0\x9f\x98\x80"};
-  for (const std::string& a : names) {
-    for (const std::string& b : names) {
-      EXPECT_EQ(SameTextIgnoringCaseNative(a, b),
-                SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)))
-          << "\"" << a << "\" = \"" << b << "\"";
+// Names equal without regard to case are those in one group, written out.
+// Case is that of NTFS's table, which has no entries beyond U+FFFF: the two
+// Deseret letters stay two names.
+TEST(PosixNativeOrder, NamesAreTheSameIgnoringCaseWithinTheirGroup) {
+  const std::vector<std::vector<std::string>> groups = {
+      {""},
+      {"a", "A"},
+      {"ab", "AB", "aB"},
+      {"app.lnk", "APP.LNK", "App.Lnk"},
+      {"App (2).lnk"},
+      {"s", "S"},
+      {"cafe"},
+      // café, CAFÉ; an invalid byte; U+00FF, U+0178; small and capital alpha;
+      // Deseret U+10400, U+10428; U+1F600.
+      {"caf\xc3\xa9", "CAF\xc3\x89"},
+      {"caf\xe9"},
+      {"\xc3\xbf", "\xc5\xb8"},
+      {"\xff"},
+      {"\xce\xb1", "\xce\x91"},
+      {"\xf0\x90\x90\x80"},
+      {"\xf0\x90\x90\xa8"},
+      {"\xf0\x9f\x98\x80"}};
+  for (std::size_t g = 0; g < groups.size(); ++g) {
+    for (std::size_t h = 0; h < groups.size(); ++h) {
+      for (const std::string& a : groups[g]) {
+        for (const std::string& b : groups[h]) {
+          EXPECT_EQ(SameTextIgnoringCaseNative(a, b), g == h)
+              << "\"" << a << "\" = \"" << b << "\"";
+          EXPECT_EQ(SameTextIgnoringCase(DecodeNativeText(a), DecodeNativeText(b)), g == h)
+              << "\"" << a << "\" = \"" << b << "\"";
+        }
+      }
     }
   }
 }

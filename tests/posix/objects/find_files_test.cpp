@@ -244,9 +244,13 @@ TEST_F(PosixFindFiles, ManyEntriesComeBackOnceEachInOrder) {
     expected.push_back(DecodeNativeText(name));
   }
   WriteFileBytes(many + "/skip.txt", "x");
-  std::sort(expected.begin(), expected.end(), [](const std::wstring& a, const std::wstring& b) {
-    return corvane::posix::LessIgnoringCase(a, b);
-  });
+  // ASCII names, in NTFS's order: by their upper-case form.
+  const auto upper = [](std::wstring name) {
+    for (wchar_t& c : name) c = c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
+    return name;
+  };
+  std::sort(expected.begin(), expected.end(),
+            [&](const std::wstring& a, const std::wstring& b) { return upper(a) < upper(b); });
   EXPECT_EQ(Search(DecodeNativeText(many) + L"\\*.lnk").names, expected);
 }
 

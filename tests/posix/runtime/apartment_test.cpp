@@ -6,6 +6,7 @@
 
 #include "shell/com.h"
 #include "shell/pinned_list.h"
+#include "shell/posix/runtime/resource_account.h"
 
 namespace {
 
@@ -70,12 +71,18 @@ TEST(PosixComApartment, TheApartmentBelongsToTheThreadThatOpenedIt) {
   CoUninitialize();
 }
 
-TEST(PosixTaskMemory, AllocatedBlockIsWritableAndFreed) {
+// The block is entered in the resource account until it is freed (with the
+// sanitizers on, writing all of it checks its size too).
+TEST(PosixTaskMemory, AllocatedBlockIsWritableAndAccountedUntilFreed) {
+  using corvane::posix::LiveCount;
+  using corvane::posix::Resource;
+  const std::size_t before = LiveCount(Resource::TaskMemory);
   auto* block = static_cast<unsigned char*>(CoTaskMemAlloc(64));
   ASSERT_NE(block, nullptr);
+  EXPECT_EQ(LiveCount(Resource::TaskMemory), before + 1);
   std::memset(block, 0xAB, 64);
-  EXPECT_EQ(block[63], 0xAB);
   CoTaskMemFree(block);
+  EXPECT_EQ(LiveCount(Resource::TaskMemory), before);
 }
 
 TEST(PosixTaskMemory, ZeroBytesGivesABlockThatCanBeFreed) {

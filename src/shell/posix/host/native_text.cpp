@@ -214,12 +214,28 @@ void AppendWindows1252(std::string_view bytes, std::wstring& text) {
 
 wchar_t UpperCaseNonAscii(wchar_t c) {
   if (c >= 0 && c < 0x80) return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
+  // Windows' case table has an entry for each UTF-16 unit: a character
+  // beyond U+FFFF, a surrogate pair, has no other case.
+  if (static_cast<char32_t>(c) > 0xFFFF) return c;
   // The built-in C.UTF-8 locale has Unicode's simple case mapping. It is
   // used here only; the program's own locale stays untouched.
   static const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
   if (utf8 != static_cast<locale_t>(0)) return static_cast<wchar_t>(towupper_l(c, utf8));
   return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
 }
+
+namespace {
+
+// Where a character falls in the order of UTF-16 code units, in which NTFS
+// compares names: a character beyond U+FFFF is a surrogate pair, so it comes
+// before U+E000..U+FFFF.
+std::uint32_t Utf16Order(wchar_t c) {
+  const auto code = static_cast<std::uint32_t>(c);
+  if (code <= 0xFFFF) return code << 16;
+  return (0xD800 + ((code - 0x10000) >> 10)) << 16 | (0xDC00 + ((code - 0x10000) & 0x3FF));
+}
+
+}  // namespace
 
 bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
   if (a.size() != b.size()) return false;
@@ -243,10 +259,11 @@ bool LessIgnoringCase(std::wstring_view a, std::wstring_view b) {
   for (std::size_t i = 0; i < common; ++i) {
     const wchar_t upperA = UpperCaseChar(a[i]);
     const wchar_t upperB = UpperCaseChar(b[i]);
-    if (upperA != upperB) return upperA < upperB;
+    if (upperA != upperB) return Utf16Order(upperA) < Utf16Order(upperB);
   }
   if (a.size() != b.size()) return a.size() < b.size();
-  return a < b;
+  const auto differ = std::mismatch(a.begin(), a.end(), b.begin());
+  return differ.first != a.end() && Utf16Order(*differ.first) < Utf16Order(*differ.second);
 }
 
 bool LessIgnoringCaseNative(std::string_view a, std::string_view b) {
@@ -279,7 +296,7 @@ bool LessIgnoringCaseNative(std::string_view a, std::string_view b) {
     if (charA == charB) continue;
     const wchar_t upperA = UpperCaseChar(charA);
     const wchar_t upperB = UpperCaseChar(charB);
-    if (upperA != upperB) return upperA < upperB;
+    if (upperA != upperB) return Utf16Order(upperA) < Utf16Order(upperB);
   }
   // Equal without regard to case as far as the shorter one goes.
   if (restA.empty() != restB.empty()) return restA.empty();
@@ -287,7 +304,7 @@ bool LessIgnoringCaseNative(std::string_view a, std::string_view b) {
   while (!restA.empty()) {
     const wchar_t charA = NextNativeChar(restA);
     const wchar_t charB = NextNativeChar(restB);
-    if (charA != charB) return charA < charB;
+    if (charA != charB) return Utf16Order(charA) < Utf16Order(charB);
   }
   return false;
 }

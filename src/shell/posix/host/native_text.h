@@ -56,7 +56,8 @@ void AppendWindows1252(std::string_view bytes, std::wstring& text);
 wchar_t UpperCaseNonAscii(wchar_t c);
 
 // The character in upper case by Unicode's simple case mapping, the way
-// Windows compares file names without regard to case.
+// Windows compares file names without regard to case (a character beyond
+// U+FFFF keeps its case there).
 inline wchar_t UpperCaseChar(wchar_t c) {
   // ASCII maps the same in every locale.
   if (c >= 0 && c < 0x80) return c >= L'a' && c <= L'z' ? c - (L'a' - L'A') : c;
@@ -71,7 +72,8 @@ bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b);
 bool SameTextIgnoringCaseNative(std::string_view a, std::string_view b);
 
 // Orders names as NTFS lists a folder: by their upper-case form, then (for
-// names that differ only in case) by the text itself.
+// names that differ only in case) by the text itself, both compared in
+// UTF-16 code units.
 bool LessIgnoringCase(std::wstring_view a, std::wstring_view b);
 
 // LessIgnoringCase of two native names as DecodeNativeText decodes them,

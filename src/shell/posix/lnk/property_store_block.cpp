@@ -132,17 +132,6 @@ bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value) {
   return found;
 }
 
-const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,
-                                   REFPROPERTYKEY key) {
-  for (const PropertyStorage& storage : storages) {
-    if (storage.formatId != key.fmtid) continue;
-    for (const PropertyRecord& record : storage.records) {
-      if (!record.named && record.id == key.pid) return &record;
-    }
-  }
-  return nullptr;
-}
-
 Refusal DecodeTypedValue(Bytes value, TypedValue& decoded) {
   decoded = TypedValue{};
   std::uint16_t type = 0;

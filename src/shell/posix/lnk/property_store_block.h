@@ -40,12 +40,8 @@ Refusal CheckPropertyStoreBlock(Bytes block);
 
 // The TypedPropertyValue of a key in a valid block (relative to the block):
 // the first numeric record of the first storage of the key's format that
-// has it, as FindProperty finds it. False when the key is not there.
+// has it. False when the key is not there.
 bool FindPropertyValue(Bytes block, REFPROPERTYKEY key, Extent& value);
-
-// The record of a key among the storages, or null.
-const PropertyRecord* FindProperty(const std::vector<PropertyStorage>& storages,
-                                   REFPROPERTYKEY key);
 
 // A TypedPropertyValue's contents, for the types the stand-in reads and
 // writes; any other type stands for itself alone.
