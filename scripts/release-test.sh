@@ -7,7 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . scripts/packages.sh
-need_packages cmake ninja-build g++-mingw-w64-x86-64 zip unzip osslsigncode openssl
+need_packages cmake ninja-build g++-mingw-w64-x86-64 zip unzip osslsigncode openssl git
 fail() { echo "release-test.sh: $*" >&2; exit 1; }
 root=$PWD work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 need_packages cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
   libbenchmark-dev liblnk-dev libbfio-dev pkg-config nlohmann-json3-dev \
   g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev man-db groff-base \
-  zip unzip osslsigncode openssl
+  zip unzip osslsigncode openssl git
 strict=-DCORVANE_WARNINGS_AS_ERRORS=ON
 
 # The Windows suites need the MinGW-w64 compilers and Wine; without them

@@ -237,14 +237,6 @@ std::uint32_t Utf16Order(wchar_t c) {
 
 }  // namespace
 
-bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (a[i] != b[i] && UpperCaseChar(a[i]) != UpperCaseChar(b[i])) return false;
-  }
-  return true;
-}
-
 bool SameTextIgnoringCaseNative(std::string_view a, std::string_view b) {
   while (!a.empty() && !b.empty()) {
     const wchar_t charA = NextNativeChar(a);
@@ -252,18 +244,6 @@ bool SameTextIgnoringCaseNative(std::string_view a, std::string_view b) {
     if (charA != charB && UpperCaseChar(charA) != UpperCaseChar(charB)) return false;
   }
   return a.empty() && b.empty();
-}
-
-bool LessIgnoringCase(std::wstring_view a, std::wstring_view b) {
-  const std::size_t common = std::min(a.size(), b.size());
-  for (std::size_t i = 0; i < common; ++i) {
-    const wchar_t upperA = UpperCaseChar(a[i]);
-    const wchar_t upperB = UpperCaseChar(b[i]);
-    if (upperA != upperB) return Utf16Order(upperA) < Utf16Order(upperB);
-  }
-  if (a.size() != b.size()) return a.size() < b.size();
-  const auto differ = std::mismatch(a.begin(), a.end(), b.begin());
-  return differ.first != a.end() && Utf16Order(*differ.first) < Utf16Order(*differ.second);
 }
 
 bool LessIgnoringCaseNative(std::string_view a, std::string_view b) {

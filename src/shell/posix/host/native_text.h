@@ -64,20 +64,15 @@ inline wchar_t UpperCaseChar(wchar_t c) {
   return UpperCaseNonAscii(c);
 }
 
-// Whether two names are equal without regard to case, character by character.
-bool SameTextIgnoringCase(std::wstring_view a, std::wstring_view b);
-
-// SameTextIgnoringCase of two native names as DecodeNativeText decodes them,
-// decoding as it goes instead of into new strings.
+// Whether two native names, as DecodeNativeText decodes them, are equal
+// without regard to case, character by character. Decodes as it goes
+// instead of into new strings.
 bool SameTextIgnoringCaseNative(std::string_view a, std::string_view b);
 
-// Orders names as NTFS lists a folder: by their upper-case form, then (for
-// names that differ only in case) by the text itself, both compared in
-// UTF-16 code units.
-bool LessIgnoringCase(std::wstring_view a, std::wstring_view b);
-
-// LessIgnoringCase of two native names as DecodeNativeText decodes them,
-// decoding as it goes instead of into new strings.
+// Orders native names, as DecodeNativeText decodes them, as NTFS lists a
+// folder: by their upper-case form, then (for names that differ only in
+// case) by the text itself, both compared in UTF-16 code units. Decodes as
+// it goes instead of into new strings.
 bool LessIgnoringCaseNative(std::string_view a, std::string_view b);
 
 }  // namespace corvane::posix
