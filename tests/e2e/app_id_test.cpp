@@ -1072,7 +1072,9 @@ TEST_F(E2eAppIdSaveKeepsTheFile, InodeFlagsSurviveAndAnAppendOnlyFolderRefusesTh
     ~Unlock() {
       int flags = FlagsOf(folder) & ~FS_APPEND_FL;
       const int fd = open(folder.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd >= 0) ioctl(fd, FS_IOC_SETFLAGS, &flags), close(fd);
+      if (fd < 0) return;
+      ioctl(fd, FS_IOC_SETFLAGS, &flags);
+      close(fd);
     }
   } unlock{WorkPath("locked")};
 
