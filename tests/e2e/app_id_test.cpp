@@ -121,6 +121,12 @@ std::string NoAppIdLine(std::string_view path) {
   return "No AppUserModelID set for shortcut: " + std::string(path) + "\r\n";
 }
 
+// What a failed save leaves on stderr: its line, then the dispatcher's.
+std::string SaveFailedErr(std::string_view code) {
+  return "Failed to save shortcut file. HRESULT: 0x" + std::string(code) + "\r\n" +
+         std::string(kSetAppIdFailed);
+}
+
 std::string LoadFailedLine(std::string_view path, std::string_view code) {
   return std::string(kLoadFailed) + std::string(path) + ". HRESULT: 0x" + std::string(code) +
          "\r\n";
@@ -935,10 +941,8 @@ TEST_F(E2eAppIdFileErrors, ReadOnlyShortcutIsReadButNotWritten) {
   ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
   ASSERT_EQ(chmod(shortcut.c_str(), 0444), 0);
   EXPECT_TRUE(Produced(Get("App.lnk"), NoAppIdLine("App.lnk"), "", 0));
-  EXPECT_TRUE(Produced(Set("App.lnk", kMyAppId), "",
-                       "Failed to save shortcut file. HRESULT: 0x80070005\r\n"
-                       "SetShortcutAppID failed.\r\n",
-                       kSetAppIdFailedStatus));
+  EXPECT_TRUE(
+      Produced(Set("App.lnk", kMyAppId), "", SaveFailedErr("80070005"), kSetAppIdFailedStatus));
   EXPECT_EQ(ReadFileBytes(shortcut), example_);
   EXPECT_EQ(WorkFiles(), std::vector<std::string>{"App.lnk"});
 }
@@ -950,10 +954,8 @@ TEST_F(E2eAppIdFileErrors, ReadOnlyFolderGainsNoFile) {
   const std::string shortcut = CopyExample("Example.lnk", "ro/App.lnk");
   ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
   ASSERT_EQ(chmod(WorkPath("ro").c_str(), 0555), 0);
-  EXPECT_TRUE(Produced(Set("ro/App.lnk", kMyAppId), "",
-                       "Failed to save shortcut file. HRESULT: 0x80070005\r\n"
-                       "SetShortcutAppID failed.\r\n",
-                       kSetAppIdFailedStatus));
+  EXPECT_TRUE(
+      Produced(Set("ro/App.lnk", kMyAppId), "", SaveFailedErr("80070005"), kSetAppIdFailedStatus));
   EXPECT_EQ(ReadFileBytes(shortcut), example_);
   EXPECT_EQ(ListFolder(WorkPath("ro")), std::vector<std::string>{"App.lnk"});
 }
@@ -1046,13 +1048,15 @@ int FlagsOf(const std::string& path) {
   return flags;
 }
 
-bool AddFlags(const std::string& path, int added) {
+// Sets and clears inode flags of a file or folder: false where that fails.
+bool ChangeFlags(const std::string& path, int added, int removed) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   int flags = 0;
-  const bool set = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                   (flags |= added, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+  const bool changed =
+      fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+      (flags = (flags | added) & ~removed, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
   if (fd >= 0) close(fd);
-  return set;
+  return changed;
 }
 
 // The flags that stand for Windows' file attributes (no-dump, no-atime,
@@ -1064,25 +1068,17 @@ TEST_F(E2eAppIdSaveKeepsTheFile, InodeFlagsSurviveAndAnAppendOnlyFolderRefusesTh
   const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
   const std::string locked = CopyExample("Example.lnk", "locked/App.lnk");
   constexpr int kAttributes = FS_NODUMP_FL | FS_NOATIME_FL | FS_SYNC_FL;
-  if (!AddFlags(shortcut, kAttributes) || !AddFlags(WorkPath("locked"), FS_APPEND_FL)) {
+  if (!ChangeFlags(shortcut, kAttributes, 0) || !ChangeFlags(WorkPath("locked"), FS_APPEND_FL, 0)) {
     GTEST_SKIP() << "the file system here keeps no inode flags";
   }
   struct Unlock {
     std::string folder;
-    ~Unlock() {
-      int flags = FlagsOf(folder) & ~FS_APPEND_FL;
-      const int fd = open(folder.c_str(), O_RDONLY | O_CLOEXEC);
-      if (fd < 0) return;
-      ioctl(fd, FS_IOC_SETFLAGS, &flags);
-      close(fd);
-    }
+    ~Unlock() { ChangeFlags(folder, 0, FS_APPEND_FL); }
   } unlock{WorkPath("locked")};
 
   ASSERT_EQ(Set("App.lnk", kMyAppId).exitStatus, 0);
   EXPECT_EQ(FlagsOf(shortcut) & kAttributes, kAttributes);
-  EXPECT_TRUE(Produced(Set("locked/App.lnk", kMyAppId), "",
-                       "Failed to save shortcut file. HRESULT: 0x80070005\r\n"
-                       "SetShortcutAppID failed.\r\n",
+  EXPECT_TRUE(Produced(Set("locked/App.lnk", kMyAppId), "", SaveFailedErr("80070005"),
                        kSetAppIdFailedStatus));
   EXPECT_EQ(ReadFileBytes(locked), example_);
   EXPECT_EQ(ListFolder(WorkPath("locked")), std::vector<std::string>{"App.lnk"});
@@ -1096,19 +1092,15 @@ TEST_F(E2eAppIdSaveKeepsTheFile, SaveThatCannotKeepTheFileIsRefused) {
   const std::string readOnly = CopyExample("Example.lnk", "ReadOnly.lnk");
   const std::string rootOwned = CopyExample("Example.lnk", "Root.lnk");
   ASSERT_EQ(chmod(readOnly.c_str(), 0444), 0);
-  EXPECT_TRUE(Produced(Set("ReadOnly.lnk", kMyAppId), "",
-                       "Failed to save shortcut file. HRESULT: 0x80070005\r\n"
-                       "SetShortcutAppID failed.\r\n",
+  EXPECT_TRUE(Produced(Set("ReadOnly.lnk", kMyAppId), "", SaveFailedErr("80070005"),
                        kSetAppIdFailedStatus));
   if (geteuid() == 0) {
     ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
     ASSERT_EQ(chown(rootOwned.c_str(), 0, 0), 0);
     ASSERT_EQ(chmod(rootOwned.c_str(), 0666), 0);
     const std::string before = IdentityOf(rootOwned);
-    EXPECT_TRUE(Produced(Set("Root.lnk", kMyAppId), "",
-                         "Failed to save shortcut file. HRESULT: 0x80070005\r\n"
-                         "SetShortcutAppID failed.\r\n",
-                         kSetAppIdFailedStatus));
+    EXPECT_TRUE(
+        Produced(Set("Root.lnk", kMyAppId), "", SaveFailedErr("80070005"), kSetAppIdFailedStatus));
     EXPECT_EQ(IdentityOf(rootOwned), before);
   }
   EXPECT_EQ(ReadFileBytes(readOnly), example_);
@@ -1134,10 +1126,8 @@ TEST_F(E2eAppIdSaveKeepsTheFile, NothingPastTheLargestSizeIsSavedOrLoaded) {
   const std::string shortcut = WriteLargeShortcut("Full.lnk", kLargest);
   ASSERT_TRUE(Produced(Get("Full.lnk"), NoAppIdLine("Full.lnk"), "", 0));
 
-  EXPECT_TRUE(Produced(Set("Full.lnk", kMyAppId), "",
-                       "Failed to save shortcut file. HRESULT: 0x800700df\r\n"
-                       "SetShortcutAppID failed.\r\n",
-                       kSetAppIdFailedStatus));
+  EXPECT_TRUE(
+      Produced(Set("Full.lnk", kMyAppId), "", SaveFailedErr("800700df"), kSetAppIdFailedStatus));
   EXPECT_EQ(std::filesystem::file_size(shortcut), kLargest);
   EXPECT_TRUE(Produced(Get("Full.lnk"), NoAppIdLine("Full.lnk"), "", 0));
   EXPECT_EQ(WorkFiles(), std::vector<std::string>{"Full.lnk"});
