@@ -20,6 +20,9 @@ HRESULT HResultFromErrno(int error) {
       return HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED);
     case ENOMEM:
       return E_OUTOFMEMORY;
+    case EMFILE:
+    case ENFILE:
+      return HRESULT_FROM_WIN32(ERROR_TOO_MANY_OPEN_FILES);
     case EEXIST:
       return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
     case ENOSPC:

@@ -2,23 +2,19 @@
 
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <string>
 #include <utility>
-#include <vector>
-
-#include "shell/posix/host/paths.h"
 
 namespace corvane::posix {
 namespace {
@@ -51,12 +47,40 @@ int LinkUnnamedFile(int fd, int folderFd, const std::string& name) {
   return errno;
 }
 
+// Takes a file's lock without waiting: 0, EWOULDBLOCK when another holds
+// it, or errno. A file system without locks gives 0.
+int LockFile(int fd) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+  const int error = errno;
+  return error == ENOLCK || error == EOPNOTSUPP || error == EBADF ? 0 : error;
+}
+
+// Removes a hidden file that a killed run left under name: one of the
+// caller's, held by no live run. False when the name is held and must be
+// passed by.
+bool RemoveLeftover(int folderFd, const std::string& name) {
+  const unique_fd left(
+      openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+  if (!left) return errno == ENOENT;
+  struct stat opened, named;
+  if (fstat(left.get(), &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_uid != geteuid() ||
+      LockFile(left.get()) != 0) {
+    return false;
+  }
+  if (fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+  if (named.st_dev != opened.st_dev || named.st_ino != opened.st_ino)
+    return true;  // gone meanwhile
+  return unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT;
+}
+
 }  // namespace
 
-std::string HiddenNameFor(std::string_view name) {
-  // FNV-1a: short and fixed, whatever the name's length.
+std::string HiddenNameFor(std::string_view name, int which) {
+  // FNV-1a: short and fixed, whatever the name's length; the second name
+  // hashes one more byte.
   std::uint64_t hash = 0xCBF29CE484222325ull;
   for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 0x100000001B3ull;
+  if (which != 0) hash = (hash ^ static_cast<unsigned>(which)) * 0x100000001B3ull;
   char digits[17];
   std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
   return std::string(kHiddenPrefix) + digits;
@@ -73,27 +97,56 @@ bool IsHiddenName(std::string_view name) {
 }
 
 TemporaryFile::~TemporaryFile() {
-  // A named stand-in that never got its name; if it cannot be removed, it
-  // is a hidden file that listings of pins pass over.
-  if (!name_.empty()) unlinkat(folder_, name_.c_str(), 0);
+  // A named stand-in that never got its name, removed while this run still
+  // holds it; if it cannot be removed, it is a hidden file that listings of
+  // pins pass over and the next run for the name removes.
+  if (!name_.empty() && StillNamed()) unlinkat(folder_, name_.c_str(), 0);
 }
 
-int TemporaryFile::Create(int folderFd, mode_t mode) {
+int TemporaryFile::Create(int folderFd, mode_t mode, std::string_view forName) {
   folder_ = folderFd;
-  int fd = openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode & 07777);
+  const int fd = openat(folderFd, ".", O_TMPFILE | O_RDWR | O_CLOEXEC, mode & 07777);
+  if (fd >= 0) {
+    fd_ = unique_fd(fd);
+    return 0;
+  }
   // Only a file system without unnamed files gets a named one.
-  if (fd < 0 && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
-  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-    name_ = RandomHiddenName();
-    fd = openat(folderFd, name_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, mode & 07777);
-    if (fd < 0) {
-      name_.clear();
-      if (errno != EEXIST) return errno;
+  if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) return errno;
+  return CreateNamed(mode, forName);
+}
+
+int TemporaryFile::CreateNamed(mode_t mode, std::string_view forName) {
+  // A run holds its hidden file locked from its creation on, and removes or
+  // renames it only while it holds it and the name still names it: so an
+  // unlocked file under the name is one a killed run left.
+  for (int which = 0; which < 3; ++which) {
+    name_ = which < 2 ? HiddenNameFor(forName, which) : RandomHiddenName();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      unique_fd file(openat(folder_, name_.c_str(),
+                            O_CREAT | O_EXCL | O_RDWR | O_NOFOLLOW | O_CLOEXEC, mode & 07777));
+      if (file) {
+        fd_ = std::move(file);
+        if (LockFile(fd_.get()) == 0 && StillNamed()) return 0;
+        fd_.reset();  // another run took it meanwhile: it is theirs
+        break;
+      }
+      if (errno != EEXIST) {
+        const int error = errno;
+        name_.clear();
+        return error;
+      }
+      if (!RemoveLeftover(folder_, name_)) break;
     }
   }
-  if (fd < 0) return EEXIST;
-  fd_ = unique_fd(fd);
-  return 0;
+  name_.clear();
+  return EEXIST;
+}
+
+bool TemporaryFile::StillNamed() const {
+  struct stat named, opened;
+  return fd_ && fstatat(folder_, name_.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+         fstat(fd_.get(), &opened) == 0 && named.st_dev == opened.st_dev &&
+         named.st_ino == opened.st_ino;
 }
 
 int TemporaryFile::Write(const void* data, std::size_t size) {
@@ -114,6 +167,7 @@ int TemporaryFile::Sync() { return fsync(fd_.get()) == 0 ? 0 : errno; }
 
 int TemporaryFile::PublishAs(const std::string& name) {
   if (name_.empty()) return LinkUnnamedFile(fd_.get(), folder_, name);
+  if (!StillNamed()) return ENOENT;
   if (renameat2(folder_, name_.c_str(), folder_, name.c_str(), RENAME_NOREPLACE) == 0) {
     name_.clear();
     return 0;
@@ -127,15 +181,24 @@ int TemporaryFile::PublishAs(const std::string& name) {
 }
 
 int TemporaryFile::ReplaceAs(const std::string& name) {
-  if (name_.empty()) {
-    // No call gives an unnamed file a name that is taken: it gets the
-    // hidden name first, for the two calls it takes to rename it. One left
-    // there by a run killed between the two is removed first.
-    const std::string hidden = HiddenNameFor(name);
-    if (unlinkat(folder_, hidden.c_str(), 0) != 0 && errno != ENOENT) return errno;
-    if (const int error = LinkUnnamedFile(fd_.get(), folder_, hidden); error != 0) return error;
-    name_ = hidden;
+  // No call gives an unnamed file a name that is taken: it gets a hidden
+  // name first, for the two calls it takes to rename it. One left there by
+  // a run killed between the two is removed first; one that cannot be
+  // removed (another user's, in a shared folder) is passed by.
+  const bool named = !name_.empty();
+  for (int which = 0; name_.empty() && which < 3; ++which) {
+    const std::string hidden = which < 2 ? HiddenNameFor(name, which) : RandomHiddenName();
+    if (unlinkat(folder_, hidden.c_str(), 0) != 0 && errno != ENOENT) {
+      if (errno == EPERM || errno == EACCES) continue;
+      return errno;
+    }
+    const int error = LinkUnnamedFile(fd_.get(), folder_, hidden);
+    if (error == 0) name_ = hidden;
+    if (error != 0 && error != EEXIST) return error;
   }
+  if (name_.empty()) return EEXIST;
+  // A named file made long before may have lost its name since.
+  if (named && !StillNamed()) return ENOENT;
   if (renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) return errno;
   name_.clear();
   return 0;
@@ -143,59 +206,16 @@ int TemporaryFile::ReplaceAs(const std::string& name) {
 
 void SyncFolder(int folderFd) { fsync(folderFd); }
 
-int OpenFolderPath(const std::string& path, MissingFolders missing, unique_fd& folder) {
-  // The components still to walk, the next one last.
-  std::vector<std::string> pending = PathComponents(path);
-  std::reverse(pending.begin(), pending.end());
-  unique_fd current(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-  if (!current) return errno;
-  const uid_t caller = geteuid();
-  int links = 0;
-  while (!pending.empty()) {
-    const std::string name = std::move(pending.back());
-    pending.pop_back();
-    if (name.empty() || name == ".") continue;
-    struct stat status;
-    if (fstatat(current.get(), name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-      if (errno != ENOENT || missing != MissingFolders::Create) return errno;
-      if (mkdirat(current.get(), name.c_str(), 0777) != 0 && errno != EEXIST) return errno;
-      pending.push_back(name);  // looked at again, whatever made it
-      continue;
-    }
-    if (S_ISLNK(status.st_mode)) {
-      // A link another user owns could point anywhere that user likes.
-      if (status.st_uid != caller && status.st_uid != 0) return EACCES;
-      if (++links > 40) return ELOOP;
-      std::string target(PATH_MAX, '\0');
-      const ssize_t size = readlinkat(current.get(), name.c_str(), target.data(), target.size());
-      if (size < 0) return errno;
-      target.resize(static_cast<std::size_t>(size));
-      if (!target.empty() && target.front() == '/') {
-        current = unique_fd(open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!current) return errno;
-      }
-      // The link's own components, ".." among them, are walked as they stand.
-      for (std::size_t end = target.size(); end != std::string::npos;) {
-        const std::size_t slash = end == 0 ? std::string::npos : target.rfind('/', end - 1);
-        const std::size_t start = slash == std::string::npos ? 0 : slash + 1;
-        pending.push_back(target.substr(start, end - start));
-        end = slash;
-      }
-      continue;
-    }
-    if (!S_ISDIR(status.st_mode)) return ENOTDIR;
-    const int next =
-        openat(current.get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (next < 0) return errno;
-    current = unique_fd(next);
-  }
-  folder = unique_fd(openat(current.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  return folder ? 0 : errno;
-}
-
 int CheckReplaceable(int fd) {
+  // statx answers for a descriptor held by its path alone, which the inode
+  // flags' ioctl refuses.
+  struct statx status;
+  constexpr std::uint64_t kRefusing = STATX_ATTR_IMMUTABLE | STATX_ATTR_APPEND;
+  if (statx(fd, "", AT_EMPTY_PATH, 0, &status) == 0 &&
+      (status.stx_attributes_mask & kRefusing) == kRefusing) {
+    return (status.stx_attributes & kRefusing) != 0 ? EPERM : 0;
+  }
   int flags = 0;
-  // A descriptor held by its path alone cannot be asked: nothing is known.
   if (ioctl(fd, FS_IOC_GETFLAGS, &flags) != 0) return 0;
   return (flags & (FS_IMMUTABLE_FL | FS_APPEND_FL)) != 0 ? EPERM : 0;
 }

@@ -18,13 +18,16 @@
 namespace corvane::posix {
 
 // Hidden names start with this: the names of the stand-in's own files on
-// their way to a name of their own. Listings of pins pass over them.
+// their way to a name of their own. Listings of pins pass over them, and no
+// pin is given one.
 inline constexpr std::string_view kHiddenPrefix = ".corv-";
 
-// The hidden name a file on its way to name goes through: always the same
-// for the same name, so a run killed before its last step leaves at most
-// one, which the next run for that name removes.
-std::string HiddenNameFor(std::string_view name);
+// The hidden names a file on its way to name goes through, first (which 0)
+// and second (which 1): always the same for the same name, so a run killed
+// before its last step leaves at most one, which the next run for that name
+// removes. The second serves when another user holds the first in a shared
+// folder, where it cannot be removed.
+std::string HiddenNameFor(std::string_view name, int which = 0);
 
 // Whether a name is one the stand-in gives its own files on their way to a
 // name of their own (kHiddenPrefix and a run of letters and digits).
@@ -32,8 +35,11 @@ bool IsHiddenName(std::string_view name);
 
 // A new file in an open folder that has no name until it is complete: an
 // unnamed file (O_TMPFILE), which vanishes with the process however it
-// ends. Where the file system has no unnamed files it is a hidden named
-// file instead, removed on destruction unless it got its name.
+// ends. Where the file system has no unnamed files it is a named file
+// instead, under a hidden name HiddenNameFor(forName) (one a killed run
+// left there is removed first), locked while it lives and removed on
+// destruction unless it got its name. Only when both hidden names are held,
+// by a live run or by another user, does it take a random one.
 class TemporaryFile {
  public:
   TemporaryFile() = default;
@@ -42,9 +48,9 @@ class TemporaryFile {
   ~TemporaryFile();
 
   // Creates the file in the folder (folderFd stays the caller's and must
-  // outlive this file) with the permission bits of mode less the umask, as
-  // for any new file: 0 or errno.
-  int Create(int folderFd, mode_t mode);
+  // outlive this file), on its way to the name forName, with the permission
+  // bits of mode less the umask, as for any new file: 0 or errno.
+  int Create(int folderFd, mode_t mode, std::string_view forName);
   // Appends all of the bytes; 0 or errno.
   int Write(const void* data, std::size_t size);
   // Flushes the contents to disk; 0 or errno.
@@ -53,7 +59,7 @@ class TemporaryFile {
   // 0, EEXIST when the name is taken, or another errno.
   int PublishAs(const std::string& name);
   // Gives the file the name in its folder, replacing what has that name, by
-  // way of HiddenNameFor(name): 0 or errno.
+  // way of a hidden name: 0 or errno.
   int ReplaceAs(const std::string& name);
 
   int fd() const { return fd_.get(); }
@@ -61,6 +67,11 @@ class TemporaryFile {
   unique_fd ReleaseFd() { return std::move(fd_); }
 
  private:
+  // Creates the named stand-in for an unnamed file: 0 or errno.
+  int CreateNamed(mode_t mode, std::string_view forName);
+  // Whether the hidden name still names this file.
+  bool StillNamed() const;
+
   unique_fd fd_;
   int folder_ = -1;
   // The hidden file's name in the folder; empty for an unnamed file.
@@ -72,19 +83,10 @@ class TemporaryFile {
 // and failing the call would not undo it.
 void SyncFolder(int folderFd);
 
-// What opening a folder by its path does with folders that are missing.
-enum class MissingFolders { Fail, Create };
-
-// Opens the folder at an absolute path for reading and writing in it,
-// creating it and any missing parents when asked. The walk follows
-// no symbolic link that another user than the caller (or root) owns, so no
-// one else can send the caller's writes into a folder of their choosing:
-// such a link is refused with EACCES. 0 or errno.
-int OpenFolderPath(const std::string& path, MissingFolders missing, unique_fd& folder);
-
-// The flags of the file or folder fd (FS_IOC_GETFLAGS) that refuse the
-// removal or replacement of what is in it: immutable, append-only. EPERM
-// when one is set, 0 otherwise (also where the file system has no flags).
+// The attributes of the file or folder fd that refuse the removal or
+// replacement of what is in it: immutable, append-only. fd may be held by
+// its path alone (O_PATH). EPERM when one is set, 0 otherwise (also where
+// the file system has no such attributes).
 int CheckReplaceable(int fd);
 
 }  // namespace corvane::posix

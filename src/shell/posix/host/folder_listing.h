@@ -1,6 +1,7 @@
-// The one way the stand-in walks a folder: open it, then hand each entry to
-// a visitor, in the order the file system lists them. The folder stays open
-// while the listing lives, so entries can be looked up relative to it.
+// The one way the stand-in lists a folder: hand each entry to a visitor, in
+// the order the file system lists them. The folder stays open while the
+// listing lives, so entries can be looked up relative to it, and what is
+// read of its files counts against the run's read budget (read_budget.h).
 #pragma once
 
 #include <dirent.h>
@@ -8,10 +9,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <string>
 #include <string_view>
 
 #include "shell/posix/host/native_owners.h"
+#include "shell/posix/host/read_budget.h"
 
 namespace corvane::posix {
 
@@ -19,15 +20,10 @@ inline bool IsDotOrDotDot(std::string_view name) { return name == "." || name ==
 
 class FolderListing {
  public:
-  // Opens the folder: 0 or errno.
-  int Open(const std::string& folder) {
-    directory_.reset(opendir(folder.c_str()));
-    return directory_ ? 0 : errno;
-  }
-
   // Opens an open folder for listing; folderFd stays the caller's: 0 or
   // errno.
   int Open(int folderFd) {
+    if (const int error = CountReadsIn(folderFd); error != 0) return error;
     const int fd = openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return errno;
     directory_.reset(fdopendir(fd));
@@ -41,14 +37,16 @@ class FolderListing {
   int fd() const { return dirfd(directory_.get()); }
 
   // Calls visit(entry) for every entry, "." and ".." among them; entry.d_name
-  // ends in a NUL. 0, or the errno that cut the listing short.
+  // ends in a NUL. visit returns 0 to go on, or an error that ends the
+  // listing. 0, or the error that cut the listing short (visit's, or the
+  // errno of the listing itself).
   template <typename Visit>
   int ForEach(Visit&& visit) {
     for (;;) {
       errno = 0;
       const dirent* entry = readdir(directory_.get());
       if (entry == nullptr) return errno;
-      visit(*entry);
+      if (const int error = visit(*entry); error != 0) return error;
     }
   }
 

@@ -9,11 +9,12 @@
 #include <chrono>
 #include <cstring>
 #include <ctime>
-#include <string_view>
 #include <utility>
 
 #include "shell/posix/host/file_identity.h"
 #include "shell/posix/host/file_io.h"
+#include "shell/posix/host/path_walk.h"
+#include "shell/posix/host/read_budget.h"
 
 namespace corvane::posix {
 namespace {
@@ -31,8 +32,9 @@ bool NoLocks(int error) { return error == ENOLCK || error == EOPNOTSUPP || error
 int LockUntil(int fd, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
-    if (errno == EINTR) continue;
-    if (errno != EWOULDBLOCK) return NoLocks(errno) ? 0 : errno;
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (error != EWOULDBLOCK) return NoLocks(error) ? 0 : error;
     if (std::chrono::steady_clock::now() >= deadline) return kFileBusy;
     const timespec pause = {0, 1000 * 1000};
     nanosleep(&pause, nullptr);
@@ -58,33 +60,48 @@ ssize_t ReadFully(int fd, char* buffer, std::size_t size) {
 
 int OpenedFile::Open(const std::string& path) {
   ForgetFolder();
-  return Opened(open(path.c_str(), kReadFlags));
+  unique_fd folder;
+  std::string name;
+  struct stat walked;
+  if (const int error = WalkToEntry(path, folder, name, walked); error != 0) return error;
+  return OpenWalked(folder.get(), name, walked);
 }
 
 int OpenedFile::OpenAt(int folderFd, const char* name) {
   ForgetFolder();
-  return Opened(openat(folderFd, name, kReadFlags));
+  const int fd = openat(folderFd, name, kReadFlags | O_NOFOLLOW);
+  if (fd < 0 && errno == ELOOP) return kNotRegularFile;  // a link is no shortcut here
+  const int outcome = Opened(fd);
+  counted_ = ReadsCountedIn(folderFd);
+  return outcome;
+}
+
+int OpenedFile::OpenWalked(int folderFd, const std::string& name, const struct stat& walked) {
+  const int fd = openat(folderFd, name.c_str(), kReadFlags | O_NOFOLLOW);
+  // A link where the walk found none: the name was given to it meanwhile.
+  if (fd < 0 && errno == ELOOP) return kFileReplaced;
+  const int outcome = Opened(fd);
+  if (fd >= 0 && (status_.st_dev != walked.st_dev || status_.st_ino != walked.st_ino)) {
+    return kFileReplaced;
+  }
+  counted_ = ReadsCountedIn(folderFd);
+  return outcome;
 }
 
 int OpenedFile::OpenToReplace(const std::string& path) {
-  // Opened as Open opens it first, so that it fails as a load does.
-  if (const int error = Open(path); error != 0) return error;
-  const unique_malloced_text resolved(realpath(path.c_str(), nullptr));
-  if (!resolved) return errno;
-  const std::string_view full = resolved.get();
-  const std::size_t slash = full.find_last_of('/');
-  const std::string folderPath(slash == 0 ? "/" : full.substr(0, slash));
-  // A folder that may be searched but not read is held by its path alone
+  ForgetFolder();
+  unique_fd folder;
+  std::string name;
+  struct stat walked;
+  if (const int error = WalkToEntry(path, folder, name, walked); error != 0) return error;
+  if (const int error = OpenWalked(folder.get(), name, walked); error != 0) return error;
+  // A folder that may be searched but not read stays held by its path alone
   // (O_PATH), which is all that making and renaming files in it takes.
-  unique_fd folder(open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (!folder && errno == EACCES) {
-    folder = unique_fd(open(folderPath.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-  }
-  if (!folder) return errno;
-  folder_ = std::move(folder);
-  name_ = full.substr(slash + 1);
-  // The path was resolved once, above: from here on the file is the one
-  // under that name in that folder, and no link put in its place counts.
+  unique_fd readable(openat(folder.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  folder_ = readable ? std::move(readable) : std::move(folder);
+  name_ = std::move(name);
+  // From here on the file is the one under that name in that folder, and no
+  // link put in its place counts.
   const auto deadline = std::chrono::steady_clock::now() + kLockWait;
   for (;;) {
     // Another replacement may give the name to a new file at any point
@@ -95,10 +112,9 @@ int OpenedFile::OpenToReplace(const std::string& path) {
       if (StillNamed()) return 0;
     }
     if (std::chrono::steady_clock::now() >= deadline) return kFileBusy;
-    if (const int error = Opened(openat(folder_.get(), name_.c_str(), kReadFlags | O_NOFOLLOW));
-        error != 0) {
-      return error;
-    }
+    const int fd = openat(folder_.get(), name_.c_str(), kReadFlags | O_NOFOLLOW);
+    if (fd < 0 && errno == ELOOP) return kFileReplaced;  // swapped for a link
+    if (const int error = Opened(fd); error != 0) return error;
   }
 }
 
@@ -112,25 +128,30 @@ int OpenedFile::Replace(const std::vector<std::uint8_t>& bytes) {
   if (const int error = CheckReplaceable(fd_.get()); error != 0) return error;
   if (const int error = CheckReplaceable(folder_.get()); error != 0) return error;
   TemporaryFile file;
-  int error = file.Create(folder_.get(), 0600);
+  int error = file.Create(folder_.get(), 0600, name_);
   if (error == 0) error = file.Write(bytes.data(), bytes.size());
   if (error == 0) error = TakeOverFileIdentity(fd_.get(), status_, file.fd());
   if (error == 0) error = file.Sync();
   // Locked before it has the name, so that other replacements wait for this
   // one whichever file they open.
-  if (error == 0 && flock(file.fd(), LOCK_EX | LOCK_NB) != 0 && !NoLocks(errno)) error = errno;
+  if (error == 0 && flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
+    error = errno;
+    if (NoLocks(error)) error = 0;
+  }
   if (error == 0 && !StillNamed()) error = kFileReplaced;
   if (error == 0) error = file.ReplaceAs(name_);
   if (error != 0) return error;
+  // The new file has the name: nothing after this fails the call.
   SyncFolder(folder_.get());
   fd_ = file.ReleaseFd();
-  if (fstat(fd_.get(), &status_) != 0) return errno;
+  fstat(fd_.get(), &status_);  // does not fail on an open descriptor
   return 0;
 }
 
 void OpenedFile::ForgetFolder() {
   folder_.reset();
   name_.clear();
+  counted_ = false;
 }
 
 bool OpenedFile::StillNamed() const {
@@ -140,16 +161,42 @@ bool OpenedFile::StillNamed() const {
 }
 
 int OpenedFile::Opened(int fd) {
+  if (fd < 0) {
+    const int error = errno;
+    fd_.reset();
+    return error;
+  }
   fd_ = unique_fd(fd);
-  if (!fd_) return errno;
   if (fstat(fd, &status_) != 0) return errno;
   if (S_ISDIR(status_.st_mode)) return kIsFolder;
   return S_ISREG(status_.st_mode) ? 0 : kNotRegularFile;
 }
 
+int OpenedFile::Spend(std::size_t bytes) const {
+  return !counted_ || SpendReadBudget(bytes) ? 0 : kReadBudgetSpent;
+}
+
+int OpenedFile::ReadStart(std::size_t size, std::vector<std::uint8_t>& bytes) const {
+  bytes.resize(size);
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t got =
+        pread(fd_.get(), bytes.data() + done, size - done, static_cast<off_t>(done));
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) return errno;
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  bytes.resize(done);
+  return Spend(done);
+}
+
 int OpenedFile::ReadAll(std::size_t limit, std::vector<std::uint8_t>& bytes) const {
   const auto size = static_cast<std::uint64_t>(status_.st_size);
   if (size > limit) return kFileTooLarge;
+  // The whole of what fstat gave is taken from the budget before a byte of
+  // it is read.
+  if (const int outcome = Spend(static_cast<std::size_t>(size)); outcome != 0) return outcome;
   // The rule: read up to the size fstat gave, or on to the end if the file
   // grew since. A read that comes back short at or past that size has met
   // the end; the first one asks for a byte more than the size, so a file
@@ -165,6 +212,8 @@ int OpenedFile::ReadAll(std::size_t limit, std::vector<std::uint8_t>& bytes) con
     if (got == 0 || (done >= size && done < bytes.size())) break;
     if (done == bytes.size()) {
       if (done > limit) return kFileTooLarge;
+      // A file that grew since fstat: what it grew by is spent too.
+      if (const int outcome = Spend(kChunk); outcome != 0) return outcome;
       bytes.resize(std::min(limit + 1, done + kChunk));
     }
   }

@@ -25,24 +25,35 @@ inline constexpr int kFileBusy = -4;
 // The file's name no longer names the file that was opened: it was
 // removed, or replaced by another file, a folder or a symbolic link.
 inline constexpr int kFileReplaced = -5;
+// The run has read all that it may of the folders it lists (read_budget.h).
+inline constexpr int kReadBudgetSpent = -6;
 
 class OpenedFile {
  public:
   // Opens a regular file for reading, without blocking on a FIFO or taking a
   // terminal: 0, an errno value, kIsFolder or kNotRegularFile. A file that
   // is not regular is left open all the same (status() says what it is).
+  // The path is walked as WalkToEntry walks it (path_walk.h): no untrusted
+  // link is followed (EACCES), and a name that no longer names what the
+  // walk found is kFileReplaced.
   int Open(const std::string& path);
-  // The same for the entry name of an open folder.
+  // The same for the entry name of an open folder; a symbolic link there is
+  // not followed: it is kNotRegularFile.
   int OpenAt(int folderFd, const char* name);
-  // Opens the file at path as Open does, to be replaced later: the path is
-  // resolved once, symbolic links and all, and the file is opened in its
-  // folder, which stays open with it. The file is locked against other
-  // replacements, which wait for this one to be closed (kFileBusy after a
-  // few seconds); on a file system without locks they are not kept apart.
+  // Opens the file at path as Open does, to be replaced later: its folder
+  // stays open with it. The file is locked (flock) against other
+  // replacements, which wait for this one to be closed (kFileBusy after
+  // five seconds; so does any holder of a lock on it, a reader's shared
+  // lock included); on a file system without locks they are not kept
+  // apart. A name that is given to another file or a link meanwhile is
+  // kFileReplaced at once.
   int OpenToReplace(const std::string& path);
 
-  // Reads the whole file, at most limit bytes: 0, an errno value, or
-  // kFileTooLarge.
+  // Reads the first size bytes of the file (fewer when it is shorter): 0, an
+  // errno value or kReadBudgetSpent.
+  int ReadStart(std::size_t size, std::vector<std::uint8_t>& bytes) const;
+  // Reads the whole file, at most limit bytes: 0, an errno value,
+  // kFileTooLarge or kReadBudgetSpent.
   int ReadAll(std::size_t limit, std::vector<std::uint8_t>& bytes) const;
 
   // Replaces the bytes of a file opened with OpenToReplace: a new file in
@@ -54,17 +65,25 @@ class OpenedFile {
   // file (no write bit at all: read-only, for root too), the caller may not,
   // or the file or its folder is immutable or append-only (EACCES, EPERM);
   // or when the file's identity cannot be carried over (EACCES). On any
-  // failure the original is untouched and nothing is left beside it.
+  // failure the original is untouched and nothing is left beside it. Once
+  // the new file has the name, the call succeeds: the folder's flush that
+  // follows cannot undo the rename, and is not reported.
   int Replace(const std::vector<std::uint8_t>& bytes);
 
-  bool is_open() const { return static_cast<bool>(fd_); }
   bool opened_to_replace() const { return static_cast<bool>(folder_); }
   int fd() const { return fd_.get(); }
   // What fstat said of the file when it was opened.
   const struct stat& status() const { return status_; }
 
  private:
+  // Takes fd as the opened file: 0, errno, kIsFolder or kNotRegularFile.
   int Opened(int fd);
+  // Opens name in folderFd without following a link, and only when it is
+  // still the entry the walk found (walked).
+  int OpenWalked(int folderFd, const std::string& name, const struct stat& walked);
+  // Takes the read from the run's budget when the file is in a listed
+  // folder: 0 or kReadBudgetSpent.
+  int Spend(std::size_t bytes) const;
   // Lets go of the folder of a file opened to be replaced.
   void ForgetFolder();
   // Whether name in the folder still names the opened file.
@@ -72,6 +91,8 @@ class OpenedFile {
 
   unique_fd fd_;
   struct stat status_ {};
+  // Whether reads count against the run's read budget.
+  bool counted_ = false;
   // For a file opened to be replaced: its folder and its name there.
   unique_fd folder_;
   std::string name_;

@@ -16,6 +16,12 @@ namespace corvane::posix {
 
 using Bytes = std::span<const std::uint8_t>;
 
+// A stretch of a buffer.
+struct Extent {
+  std::size_t offset = 0;
+  std::size_t size = 0;
+};
+
 // Whether [offset, offset + size) lies inside a buffer of the given length.
 inline bool Fits(std::size_t length, std::size_t offset, std::size_t size) {
   return offset <= length && size <= length - offset;

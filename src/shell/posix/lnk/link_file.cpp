@@ -79,7 +79,7 @@ Refusal CheckLinkInfo(Bytes info) {
 
 // ShellLinkHeader: HeaderSize and LinkCLSID must be the only values allowed;
 // LinkFlags say which structures follow.
-Refusal ParseHeader(Bytes bytes, LinkFile& link, std::size_t& offset) {
+Refusal CheckHeader(Bytes bytes) {
   std::uint32_t headerSize = 0;
   GUID classId{};
   if (!Fits(bytes.size(), 0, header::kSize)) return Refusal::HeaderTruncated;
@@ -87,7 +87,11 @@ Refusal ParseHeader(Bytes bytes, LinkFile& link, std::size_t& offset) {
   ReadU32(bytes, header::kHeaderSize, headerSize);
   if (headerSize != header::kSize) return Refusal::HeaderSize;
   ReadGuid(bytes, header::kLinkClsid, classId);
-  if (classId != CLSID_ShellLink) return Refusal::LinkClsid;
+  return classId == CLSID_ShellLink ? Refusal::None : Refusal::LinkClsid;
+}
+
+Refusal ParseHeader(Bytes bytes, LinkFile& link, std::size_t& offset) {
+  if (const Refusal refusal = CheckHeader(bytes); refusal != Refusal::None) return refusal;
   ReadU32(bytes, header::kLinkFlags, link.linkFlags);
   offset = header::kSize;
   return Refusal::None;
@@ -171,6 +175,8 @@ Refusal ParseExtraData(Bytes bytes, LinkFile& link, std::size_t& offset) {
 }
 
 }  // namespace
+
+bool IsLinkHeader(Bytes bytes) { return CheckHeader(bytes) == Refusal::None; }
 
 Refusal ParseLinkFile(std::vector<std::uint8_t> fileBytes, LinkFile& link) {
   LinkFile parsed;

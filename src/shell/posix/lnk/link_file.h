@@ -16,12 +16,6 @@
 
 namespace corvane::posix {
 
-// A stretch of the loaded bytes.
-struct Extent {
-  std::size_t offset = 0;
-  std::size_t size = 0;
-};
-
 struct LinkFile {
   std::vector<std::uint8_t> bytes;
   std::uint32_t linkFlags = 0;
@@ -47,6 +41,10 @@ struct LinkFile {
   // A StringData entry's text: UTF-16 or Windows-1252, as IsUnicode says.
   std::wstring Text(Extent extent) const;
 };
+
+// Whether bytes start as a link file does: a ShellLinkHeader's HeaderSize
+// and LinkCLSID. Nothing past them is worth reading when they do not.
+bool IsLinkHeader(Bytes bytes);
 
 // Parses the bytes of a link file: Refusal::None, or why the bytes are not a
 // valid link (link is then left as it was).

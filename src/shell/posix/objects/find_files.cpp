@@ -22,6 +22,7 @@
 #include "shell/posix/host/folder_listing.h"
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/path_walk.h"
 #include "shell/posix/host/paths.h"
 #include "shell/posix/runtime/resource_account.h"
 
@@ -241,7 +242,13 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     if (folder.empty()) return INVALID_HANDLE_VALUE;
 
     auto search = std::unique_ptr<FindSearch>(new (std::nothrow) FindSearch());
-    if (!search || search->folder.Open(folder) != 0) return INVALID_HANDLE_VALUE;
+    if (!search) return INVALID_HANDLE_VALUE;
+    // The stand-in searches only folders of the caller's own (path_walk.h).
+    unique_fd opened;
+    if (OpenOwnFolder(folder, MissingFolders::Fail, opened) != 0 ||
+        search->folder.Open(opened.get()) != 0) {
+      return INVALID_HANDLE_VALUE;
+    }
     const std::vector<Token> tokens = Tokens(mask);
     const bool starThenCharacters = IsStarThenCharacters(tokens);
     std::vector<char> table;
@@ -249,16 +256,17 @@ HANDLE FindFirstFileW(LPCWSTR lpFileName, LPWIN32_FIND_DATAW lpFindFileData) {
     const int listed = search->folder.ForEach([&](const dirent& entry) {
       const std::string_view name = entry.d_name;
       // A drive's root has no "." and ".." on Windows.
-      if (folder == "/" && IsDotOrDotDot(name)) return;
+      if (folder == "/" && IsDotOrDotDot(name)) return 0;
       // A name with a backslash cannot be written as a Windows path.
-      if (name.find('\\') != std::string_view::npos) return;
+      if (name.find('\\') != std::string_view::npos) return 0;
       wideName.resize(name.size());
       wideName.resize(DecodeNativeTextTo(name, wideName.data()));
       if (starThenCharacters ? !MatchesStarThenCharacters(tokens, wideName)
                              : !Matches(tokens, wideName, table)) {
-        return;
+        return 0;
       }
       search->names.Add(name);
+      return 0;
     });
     if (listed != 0) return INVALID_HANDLE_VALUE;
     // "." and ".." first, as Windows reports them, then by name without

@@ -13,13 +13,15 @@ namespace {
 // corrupt.
 const HRESULT kFileCorrupt = HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
 
-// Reads and parses a file that opened with openOutcome.
+// Reads and parses a file that opened with openOutcome. A file that does
+// not start as a shortcut is read no further than its header.
 HRESULT Load(int openOutcome, const std::string& path, const OpenedFile& file, LinkFile& link) {
   if (openOutcome != 0) return FileOutcomeHResult(openOutcome, path);
   std::vector<std::uint8_t> bytes;
-  if (const int outcome = file.ReadAll(layout::kMaximumLinkFileSize, bytes); outcome != 0) {
-    return FileOutcomeHResult(outcome, path);
-  }
+  int outcome = file.ReadStart(layout::header::kSize, bytes);
+  if (outcome == 0 && !IsLinkHeader(bytes)) return kFileCorrupt;
+  if (outcome == 0) outcome = file.ReadAll(layout::kMaximumLinkFileSize, bytes);
+  if (outcome != 0) return FileOutcomeHResult(outcome, path);
   return ParseLinkFile(std::move(bytes), link) == Refusal::None ? S_OK : kFileCorrupt;
 }
 
@@ -48,6 +50,8 @@ HRESULT FileOutcomeHResult(int outcome, const std::string& path) {
     case kFileBusy:
     case kFileReplaced:
       return HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION);
+    case kReadBudgetSpent:
+      return HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA);
     default:
       return HResultFromErrnoForPath(outcome, path);
   }

@@ -29,8 +29,9 @@ HRESULT LoadLinkFileAt(int folderFd, const char* name, OpenedFile& file, LinkFil
 // gives it for the same cause: a missing file 0x80070002 (0x80070003 when
 // its folder is missing too), a folder 0x80070005, a file over the size
 // limit 0x800700DF, one that is not regular (a FIFO, a device) 0x80070570,
-// as for a corrupt shortcut, and a file another save holds or that was
-// replaced since it was opened 0x80070020, a sharing violation.
+// as for a corrupt shortcut, a file another save holds or that was
+// replaced since it was opened 0x80070020, a sharing violation, and a read
+// past the run's read budget 0x80070718 (not enough quota).
 HRESULT FileOutcomeHResult(int outcome, const std::string& path);
 
 }  // namespace corvane::posix

@@ -21,7 +21,9 @@
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/native_text.h"
 #include "shell/posix/host/opened_file.h"
+#include "shell/posix/host/path_walk.h"
 #include "shell/posix/host/paths.h"
+#include "shell/posix/host/read_budget.h"
 #include "shell/posix/lnk/link_file.h"
 #include "shell/posix/objects/class_table.h"
 #include "shell/posix/objects/load_link.h"
@@ -34,15 +36,29 @@ namespace {
 // Past this many clashing names a pin gives up rather than search forever.
 constexpr int kMaximumNameVariants = 10000;
 
+// Out of descriptors, memory or read budget: what an entry holds is not
+// known then, so the command cannot go on as if it held nothing.
+const HRESULT kTooManyOpenFiles = HRESULT_FROM_WIN32(ERROR_TOO_MANY_OPEN_FILES);
+const HRESULT kBudgetSpent = HRESULT_FROM_WIN32(ERROR_NOT_ENOUGH_QUOTA);
+
+bool RanOut(HRESULT hr) {
+  return hr == E_OUTOFMEMORY || hr == kTooManyOpenFiles || hr == kBudgetSpent;
+}
+
+bool RanOutErrno(int error) {
+  return error == EMFILE || error == ENFILE || error == ENOMEM || error == kReadBudgetSpent;
+}
+
 // Opens the pin folder below the application-data folder, creating it when
-// asked. The walk follows no other user's link.
+// asked: the caller's own, reached only through the caller's and root's
+// folders and trusted links (OpenOwnFolder).
 HRESULT OpenPinFolder(MissingFolders missing, unique_fd& folder) {
   wchar_t appData[MAX_PATH] = {};
   const HRESULT hr = SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData);
   if (FAILED(hr)) return hr;
   const std::string path = AbsoluteNativePath(std::wstring(appData) + PinnedListFolderSuffix);
   if (path.empty()) return E_FAIL;
-  return HResultFromErrno(OpenFolderPath(path, missing, folder));
+  return HResultFromErrno(OpenOwnFolder(path, missing, folder));
 }
 
 // Windows compares file names without regard to case.
@@ -79,18 +95,18 @@ std::string NameVariant(std::string_view name, int number, std::size_t limit) {
 }
 
 // Calls visit(name) for every entry of the open folder but ".", ".." and
-// the stand-in's own files on their way to a name (name ends in a NUL): 0,
-// or the errno that kept the folder from being listed whole. Other hidden
-// names are pins like any other: only a walk of the folder through the
-// shell leaves them out.
+// the stand-in's own files on their way to a name (name ends in a NUL);
+// visit returns 0 to go on. 0, or the error that kept the folder from being
+// listed whole. Other hidden names are pins like any other: only a listing
+// of the folder through the shell leaves them out.
 template <typename Visit>
 int ForEachEntry(int folderFd, Visit visit) {
   FolderListing listing;
   if (const int error = listing.Open(folderFd); error != 0) return error;
   return listing.ForEach([&](const dirent& entry) {
     const std::string_view name = entry.d_name;
-    if (name.empty() || IsDotOrDotDot(name) || IsHiddenName(name)) return;
-    visit(name);
+    if (name.empty() || IsDotOrDotDot(name) || IsHiddenName(name)) return 0;
+    return visit(name);
   });
 }
 
@@ -101,53 +117,72 @@ struct FolderSurvey {
   NameList names;
 };
 
+// Whether the entry name of the pin folder holds exactly the bytes of the
+// open file fd (of size bytes): 0 with the answer in same, or an error that
+// leaves it unknown (out of descriptors, memory or read budget). An entry
+// that is no regular file, a link among them, holds no shortcut; one that
+// cannot be read is not known to hold them, so it is no reason not to pin:
+// the pin never takes its name.
+int HoldsSameBytes(int folderFd, const char* name, int fd, off_t size, bool& same) {
+  same = false;
+  OpenedFile pinned;
+  const int opened = pinned.OpenAt(folderFd, name);
+  if (RanOutErrno(opened)) return opened;
+  if (opened != 0 || pinned.status().st_size != size) return 0;
+  if (!SpendReadBudget(static_cast<std::uint64_t>(size))) return kReadBudgetSpent;
+  const int compared = SameContents(fd, pinned.fd(), same);
+  return RanOutErrno(compared) ? compared : 0;
+}
+
 // Only a regular file of the source's size can hold its bytes; the others
-// are passed over by their status, without being opened. An entry that
-// cannot be read is not known to hold the source's bytes, so it is no
-// reason not to pin: the pin never takes its name.
+// are passed over by their status, without being opened.
 int SurveyFolder(int folderFd, const OpenedFile& source, FolderSurvey& survey) {
   return ForEachEntry(folderFd, [&](std::string_view name) {
     survey.names.Add(name);
-    if (survey.identicalPin) return;
+    if (survey.identicalPin) return 0;
     struct stat status;
-    if (fstatat(folderFd, name.data(), &status, 0) != 0 || !S_ISREG(status.st_mode) ||
-        status.st_size != source.status().st_size) {
-      return;
+    if (fstatat(folderFd, name.data(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      return RanOutErrno(errno) ? errno : 0;
     }
-    OpenedFile pinned;
-    bool same = false;
-    if (pinned.OpenAt(folderFd, name.data()) == 0 &&
-        SameContents(source.fd(), pinned.fd(), same) == 0) {
-      survey.identicalPin = same;
-    }
+    if (!S_ISREG(status.st_mode) || status.st_size != source.status().st_size) return 0;
+    return HoldsSameBytes(folderFd, name.data(), source.fd(), source.status().st_size,
+                          survey.identicalPin);
   });
+}
+
+// An error of the pin folder's survey or listing as the command's failure.
+HRESULT ListingFailure(int error) {
+  return error == kReadBudgetSpent ? kBudgetSpent : HResultFromErrno(error);
 }
 
 // A pin folder holds shortcuts: the source is pinned only when the link
 // object would load it. A file too large for it, or one that is no
 // shortcut, is refused and nothing is written. A pin is a new file like any
-// other: read and write for all, less the umask.
+// other, read and write for all less the umask, but never more readable or
+// writable than its source.
 HRESULT Pin(const std::string& source) {
   OpenedFile sourceFile;
   LinkFile link;
   if (const HRESULT hr = LoadLinkFile(source, sourceFile, link); FAILED(hr)) return hr;
+  // A checked pin's searches may have read all that the run may.
+  if (!SpendReadBudget(0)) return kBudgetSpent;
 
   unique_fd folder;
   if (const HRESULT hr = OpenPinFolder(MissingFolders::Create, folder); FAILED(hr)) return hr;
   FolderSurvey survey;
   if (const int error = SurveyFolder(folder.get(), sourceFile, survey); error != 0) {
-    return HResultFromErrno(error);
+    return ListingFailure(error);
   }
   if (survey.identicalPin) return S_OK;
 
+  const std::string name = BaseName(source);
   TemporaryFile copy;
   int error = 0;
-  if ((error = copy.Create(folder.get(), 0666)) != 0 ||
+  if ((error = copy.Create(folder.get(), 0666 & sourceFile.status().st_mode, name)) != 0 ||
       (error = copy.Write(link.bytes.data(), link.bytes.size())) != 0 ||
       (error = copy.Sync()) != 0) {
     return HResultFromErrno(error);
   }
-  const std::string name = BaseName(source);
   const std::size_t longestName = LongestName(folder.get());
   // A name that differs from a pin's only in case is that pin's name on
   // Windows: it is taken too.
@@ -160,7 +195,9 @@ HRESULT Pin(const std::string& source) {
   };
   for (int number = 1; number <= kMaximumNameVariants; ++number) {
     const std::string candidate = NameVariant(name, number, longestName);
-    if (takenInOtherCase(candidate)) continue;
+    // A name every listing of pins passes over is no pin's: "(2)" and on
+    // never are such names.
+    if (IsHiddenName(candidate) || takenInOtherCase(candidate)) continue;
     error = copy.PublishAs(candidate);
     if (error == 0) {
       SyncFolder(folder.get());
@@ -170,12 +207,11 @@ HRESULT Pin(const std::string& source) {
     // The name is taken. A pin with the same bytes that appeared meanwhile
     // makes this one unnecessary; anything else, one that cannot be read
     // among them, keeps its name.
-    OpenedFile existing;
     bool same = false;
-    if (existing.OpenAt(folder.get(), candidate.c_str()) == 0 &&
-        SameContents(copy.fd(), existing.fd(), same) == 0 && same) {
-      return S_OK;
-    }
+    error = HoldsSameBytes(folder.get(), candidate.c_str(), copy.fd(),
+                           static_cast<off_t>(link.bytes.size()), same);
+    if (error != 0) return ListingFailure(error);
+    if (same) return S_OK;
   }
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
@@ -209,7 +245,9 @@ HRESULT Unpin(const std::string& source) {
   // A source that cannot be loaded is unpinned by its name alone.
   OpenedFile sourceFile;
   LinkFile sourceLink;
-  const bool sourceLoaded = SUCCEEDED(LoadLinkFile(source, sourceFile, sourceLink));
+  const HRESULT loaded = LoadLinkFile(source, sourceFile, sourceLink);
+  if (RanOut(loaded)) return loaded;
+  const bool sourceLoaded = SUCCEEDED(loaded);
   const Button button = sourceLoaded ? Button::Of(sourceLink) : Button{};
   unique_fd folder;
   if (const HRESULT hr = OpenPinFolder(MissingFolders::Fail, folder); FAILED(hr)) {
@@ -220,13 +258,19 @@ HRESULT Unpin(const std::string& source) {
   const std::string name = BaseName(source);
 
   NameList pins, sameNamed;
+  HRESULT entryFailure = S_OK;
   const int listError = ForEachEntry(folder.get(), [&](std::string_view entry) {
     OpenedFile pinnedFile;
     LinkFile pinned;
-    if (FAILED(LoadLinkFileAt(folder.get(), entry.data(), pinnedFile, pinned))) return;
+    if (const HRESULT hr = LoadLinkFileAt(folder.get(), entry.data(), pinnedFile, pinned);
+        FAILED(hr)) {
+      if (!RanOut(hr)) return 0;  // no shortcut, or not one this caller may read
+      entryFailure = hr;
+      return EAGAIN;
+    }
     if (sourceLoaded && pinned.bytes == sourceLink.bytes) {
       pins.Add(entry);
-      return;
+      return 0;
     }
     const Button pinnedButton = Button::Of(pinned);
     if (!button.target.empty() && pinnedButton == button) {
@@ -235,8 +279,10 @@ HRESULT Unpin(const std::string& source) {
                                              pinnedButton.target == button.target)) {
       sameNamed.Add(entry);
     }
+    return 0;
   });
-  if (listError != 0) return HResultFromErrno(listError);
+  if (FAILED(entryFailure)) return entryFailure;
+  if (listError != 0) return ListingFailure(listError);
 
   const NameList& removed = pins.empty() ? sameNamed : pins;
   if (removed.empty()) return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);

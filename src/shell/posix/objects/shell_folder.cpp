@@ -25,6 +25,7 @@
 #include "shell/posix/host/folder_listing.h"
 #include "shell/posix/host/name_list.h"
 #include "shell/posix/host/native_text.h"
+#include "shell/posix/host/path_walk.h"
 #include "shell/posix/host/paths.h"
 #include "shell/posix/objects/path_id_list.h"
 #include "shell/posix/runtime/com_object.h"
@@ -46,14 +47,19 @@ void ClearOut(Out** out) {
 // of the stand-in's own files on their way to a name is no entry yet: both
 // are left out.
 int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
+  // The stand-in lists only folders of the caller's own (path_walk.h).
+  unique_fd opened;
+  if (const int error = OpenOwnFolder(folder, MissingFolders::Fail, opened); error != 0) {
+    return error;
+  }
   FolderListing listing;
-  if (const int error = listing.Open(folder); error != 0) return error;
+  if (const int error = listing.Open(opened.get()); error != 0) return error;
   const int listed = listing.ForEach([&](const dirent& entry) {
     const std::string_view name = entry.d_name;
     if (IsDotOrDotDot(name) || name.find('\\') != std::string_view::npos || IsHiddenName(name)) {
-      return;
+      return 0;
     }
-    if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) return;
+    if (name[0] == '.' && (flags & SHCONTF_INCLUDEHIDDEN) == 0) return 0;
     // A link counts as what it points to; a dangling one as a file. Where
     // the folder listing already tells the kind of entry, no stat is needed.
     bool isFolder = entry.d_type == DT_DIR;
@@ -64,6 +70,7 @@ int ListFolder(const std::string& folder, SHCONTF flags, Entries& entries) {
     if ((isFolder && (flags & SHCONTF_FOLDERS)) || (!isFolder && (flags & SHCONTF_NONFOLDERS))) {
       entries.Add(name, isFolder ? EntryKind::Folder : EntryKind::Other);
     }
+    return 0;
   });
   if (listed != 0) return listed;
   entries.Sort(LessIgnoringCaseNative);

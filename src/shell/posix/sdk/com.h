@@ -61,6 +61,7 @@ inline constexpr HRESULT CO_E_NOTINITIALIZED = HResultFromBits(0x800401F0);
 
 inline constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
 inline constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+inline constexpr DWORD ERROR_TOO_MANY_OPEN_FILES = 4;
 inline constexpr DWORD ERROR_ACCESS_DENIED = 5;
 inline constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
 inline constexpr DWORD ERROR_WRITE_FAULT = 29;
@@ -76,6 +77,7 @@ inline constexpr DWORD ERROR_FILE_TOO_LARGE = 223;
 inline constexpr DWORD ERROR_DIRECTORY = 267;
 inline constexpr DWORD ERROR_NOT_FOUND = 1168;
 inline constexpr DWORD ERROR_FILE_CORRUPT = 1392;
+inline constexpr DWORD ERROR_NOT_ENOUGH_QUOTA = 1816;
 
 constexpr HRESULT HRESULT_FROM_WIN32(DWORD error) {
   return static_cast<HRESULT>(error) <= 0
