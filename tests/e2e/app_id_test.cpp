@@ -961,7 +961,8 @@ TEST_F(E2eAppIdFileErrors, ReadOnlyFolderGainsNoFile) {
 }
 
 TEST_F(E2eAppIdFileErrors, SaveKeepsThePermissionBits) {
-  for (const mode_t mode : {0640, 0600, 0755, 0604}) {
+  // Group write alone (060) is not read-only: someone may write the file.
+  for (const mode_t mode : {0640, 0600, 0755, 0604, 060}) {
     SCOPED_TRACE(mode);
     const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
     ASSERT_EQ(chmod(shortcut.c_str(), mode), 0);
@@ -1036,6 +1037,15 @@ TEST_F(E2eAppIdSaveKeepsTheFile, OwnerBitsAttributesAndAclSurviveASaveByRoot) {
   ASSERT_TRUE(Produced(Set("App.lnk", kMyAppId), SetLine(u"My.App.Id", "App.lnk"), "", 0));
   EXPECT_EQ(IdentityOf(shortcut), before);
   EXPECT_TRUE(Produced(Get("App.lnk"), "AppUserModelID: My.App.Id\r\n", "", 0));
+
+  // A folder's default ACL, which a new file takes, does not come with a
+  // save: a shortcut without an ACL has none after it.
+  const std::string plain = CopyExample("Example.lnk", "acl/Plain.lnk");
+  const std::string plainBefore = IdentityOf(plain);
+  ASSERT_EQ(
+      setxattr(WorkPath("acl").c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0), 0);
+  ASSERT_EQ(Set("acl/Plain.lnk", kMyAppId).exitStatus, 0);
+  EXPECT_EQ(IdentityOf(plain), plainBefore);
 }
 
 // The inode flags of a file (the file system's own flags, set here without

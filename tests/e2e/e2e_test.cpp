@@ -10,6 +10,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "e2e/corv_test.h"
@@ -214,6 +215,16 @@ TEST_F(E2ePin, PinThroughASymbolicLinkTakesTheLinksName) {
   EXPECT_EQ(PinBytes("Link.lnk"), example_);
 }
 
+// Every listing of pins passes over corv's own hidden names: a shortcut
+// named like one is pinned under its next name.
+TEST_F(E2ePin, ShortcutNamedLikeAHiddenFileTakesItsNextName) {
+  CopyExample("Example.lnk", ".corv-Tools");
+  ASSERT_TRUE(Pinned(Run(".corv-Tools", "p")));
+  EXPECT_EQ(Pins(), std::vector<std::string>{".corv-Tools (2)"});
+  EXPECT_TRUE(Unpinned(Run(".corv-Tools", "u")));
+  EXPECT_TRUE(Pins().empty());
+}
+
 TEST_F(E2ePin, MergedOutputKeepsTheProgressLineBeforeTheFailure) {
   ProcessOptions merged;
   merged.mergeStderrIntoStdout = true;
@@ -411,6 +422,40 @@ TEST_F(E2ePinFolderLocation, NoUsableFolderFailsToModify) {
   EXPECT_TRUE(Produced(RunWith(options, {shortcut, "p"}), kPinningNewIcon, kModifyFailed,
                        kModifyFailedStatus));
   EXPECT_EQ(ListFolder(WorkPath("")), std::vector<std::string>{"App.lnk"});
+}
+
+// p, v and u use only a pin folder of the caller's own, reached through the
+// caller's and root's folders and links: root is refused another user's,
+// and root's link is trusted only in a folder no other user can write.
+TEST_F(E2ePinFolderLocation, OnlyAPinFolderOfTheCallersOwnIsUsed) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can give folders to another user";
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  std::filesystem::create_directories(PinFolder());
+  ASSERT_EQ(chown(AppData().c_str(), 65534, 65534), 0);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(AppData())) {
+    ASSERT_EQ(chown(entry.path().c_str(), 65534, 65534), 0);
+  }
+  EXPECT_TRUE(Produced(Run(shortcut, "p"), kPinningNewIcon, kModifyFailed, kModifyFailedStatus));
+  const ProcessResult checked = Run(shortcut, "v");
+  EXPECT_EQ(checked.err, "Failed to enumerate objects.\r\n" + std::string(kModifyFailed));
+  EXPECT_EQ(checked.exitStatus, kModifyFailedStatus);
+
+  ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
+  TemporaryFolder links;
+  for (const auto& [folder, bits] : {std::pair{"closed", 0755}, std::pair{"open", 0777}}) {
+    const std::string link = links.path() + "/" + folder + "/appdata";
+    std::filesystem::create_directory(links.path() + "/" + folder);
+    ASSERT_EQ(chmod((links.path() + "/" + folder).c_str(), bits), 0);
+    std::filesystem::create_symlink(AppData(), link);
+  }
+  ASSERT_EQ(chmod(links.path().c_str(), 0755), 0);
+  ProcessOptions closed, open;
+  closed.environment["APPDATA"] = links.path() + "/closed/appdata";
+  open.environment["APPDATA"] = links.path() + "/open/appdata";
+  EXPECT_TRUE(Produced(RunWith(open, {shortcut, "p"}), kPinningNewIcon, kModifyFailed,
+                       kModifyFailedStatus));
+  EXPECT_TRUE(Pinned(RunWith(closed, {shortcut, "p"})));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"App.lnk"});
 }
 
 }  // namespace

@@ -3,15 +3,19 @@
 // kills corv at an exact system call, so each case happens every time.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/file.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -61,6 +65,23 @@ class E2eSafety : public CorvTest {
     return steps;
   }
 
+  // Waits until the process whose command line holds word is inside the
+  // system call number (strace holds it there): false if it never is.
+  static bool WaitForCall(const std::string& word, long number) {
+    const std::string prefix = std::to_string(number) + " ";
+    for (int round = 0; round < 20000; ++round) {
+      for (const auto& process : std::filesystem::directory_iterator("/proc")) {
+        const std::string folder = process.path().string();
+        if (ReadFileBytes(folder + "/cmdline").find(word) != std::string::npos &&
+            ReadFileBytes(folder + "/syscall").starts_with(prefix)) {
+          return true;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+  }
+
   std::vector<std::string> HiddenInWork() const {
     std::vector<std::string> hidden;
     for (const std::string& name : ListFolder(WorkPath(""))) {
@@ -70,40 +91,86 @@ class E2eSafety : public CorvTest {
   }
 };
 
-// Someone who owns the shortcut's folder swaps the shortcut for a link to a
-// file of theirs choosing right after corv read it: the save is refused, and
-// neither that file nor the shortcut changes.
-TEST_F(E2eSafety, ShortcutSwappedForALinkAfterTheLoadIsNotSavedThrough) {
+// Someone who owns the shortcut's folder removes the shortcut, or swaps it
+// for a link to a file of their choosing, right after corv read it: the
+// save is refused, and neither that file nor the shortcut changes.
+TEST_F(E2eSafety, ShortcutRemovedOrSwappedAfterTheLoadIsNotSavedThrough) {
+  const std::string outside = CopyExample("Minecraft.lnk", "outside.lnk");
+  for (const bool removed : {true, false}) {
+    const std::string shortcut = CopyExample("Example.lnk", "atk/app.lnk");
+    ASSERT_EQ(symlink(outside.c_str(), WorkPath("atk/swap").c_str()), 0);
+    const int watcher = inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watcher, 0);
+    ASSERT_GE(inotify_add_watch(watcher, shortcut.c_str(), IN_ACCESS), 0);
+
+    // corv is held for a second once it has read the shortcut.
+    ProcessResult result;
+    std::thread save([&] {
+      result = RunUnderStrace({"-o", "/dev/null", "-P", shortcut, "-e", "trace=pread64", "-e",
+                               "inject=pread64:delay_exit=1000000"},
+                              {"atk/app.lnk", "s", "Contoso.Swapped"});
+    });
+    pollfd wait{watcher, POLLIN, 0};
+    alignas(inotify_event) char event[sizeof(inotify_event) + 256];
+    const bool read = poll(&wait, 1, 20000) == 1 && ::read(watcher, event, sizeof event) > 0;
+    const bool changed =
+        read && (removed ? rename(shortcut.c_str(), WorkPath("atk/aside").c_str())
+                         : renameat2(AT_FDCWD, WorkPath("atk/swap").c_str(), AT_FDCWD,
+                                     shortcut.c_str(), RENAME_EXCHANGE)) == 0;
+    save.join();
+    close(watcher);
+    ASSERT_TRUE(changed);
+
+    EXPECT_TRUE(Produced(
+        result, "",
+        "Failed to save shortcut file. HRESULT: 0x80070020\r\n" + std::string(kSetAppIdFailed),
+        kSetAppIdFailedStatus));
+    EXPECT_EQ(ReadFileBytes(outside), minecraft_);
+    EXPECT_EQ(ReadFileBytes(WorkPath(removed ? "atk/aside" : "atk/swap")), example_);
+    EXPECT_EQ(ListFolder(WorkPath("atk")), (removed ? std::vector<std::string>{"aside", "swap"}
+                                                    : std::vector<std::string>{"app.lnk", "swap"}));
+    std::filesystem::remove_all(WorkPath("atk"));
+  }
+}
+
+// The shortcut swapped for a link while the save's new file is being
+// flushed: the save is refused before its rename, and the link's target is
+// never written.
+TEST_F(E2eSafety, ShortcutSwappedWhileTheNewFileIsFlushedIsNotSavedThrough) {
   const std::string shortcut = CopyExample("Example.lnk", "atk/app.lnk");
   const std::string outside = CopyExample("Minecraft.lnk", "outside.lnk");
   ASSERT_EQ(symlink(outside.c_str(), WorkPath("atk/swap").c_str()), 0);
-  const int watcher = inotify_init1(IN_CLOEXEC);
-  ASSERT_GE(watcher, 0);
-  ASSERT_GE(inotify_add_watch(watcher, shortcut.c_str(), IN_ACCESS), 0);
-
-  // corv is held for a second once it has read the shortcut.
   ProcessResult result;
   std::thread save([&] {
-    result = RunUnderStrace({"-o", "/dev/null", "-P", shortcut, "-e", "trace=pread64", "-e",
-                             "inject=pread64:delay_exit=1000000"},
-                            {"atk/app.lnk", "s", "Contoso.Swapped"});
+    result = RunUnderStrace(
+        {"-o", "/dev/null", "-e", "trace=fsync", "-e", "inject=fsync:delay_enter=1000000"},
+        {"atk/app.lnk", "s", "Contoso.Flushed"});
   });
-  pollfd wait{watcher, POLLIN, 0};
-  alignas(inotify_event) char event[sizeof(inotify_event) + 256];
-  const bool read = poll(&wait, 1, 20000) == 1 && ::read(watcher, event, sizeof event) > 0;
-  const bool swapped = read && renameat2(AT_FDCWD, WorkPath("atk/swap").c_str(), AT_FDCWD,
+  const bool held = WaitForCall("Contoso.Flushed", SYS_fsync);
+  const bool swapped = held && renameat2(AT_FDCWD, WorkPath("atk/swap").c_str(), AT_FDCWD,
                                          shortcut.c_str(), RENAME_EXCHANGE) == 0;
   save.join();
-  close(watcher);
   ASSERT_TRUE(swapped);
-
-  EXPECT_TRUE(Produced(
-      result, "",
-      "Failed to save shortcut file. HRESULT: 0x80070020\r\n" + std::string(kSetAppIdFailed),
-      kSetAppIdFailedStatus));
+  EXPECT_EQ(result.exitStatus, kSetAppIdFailedStatus);
+  EXPECT_NE(result.err.find("HRESULT: 0x80070020"), std::string::npos) << result.err;
   EXPECT_EQ(ReadFileBytes(outside), minecraft_);
-  EXPECT_EQ(ReadFileBytes(WorkPath("atk/swap")), example_) << "the shortcut, moved aside";
-  EXPECT_EQ(ListFolder(WorkPath("atk")), (std::vector<std::string>{"app.lnk", "swap"}));
+  EXPECT_EQ(ReadFileBytes(WorkPath("atk/swap")), example_);
+}
+
+// A listing of the pin folder that fails part-way fails p and u, and the
+// pin folder stays as it was.
+TEST_F(E2eSafety, PinFolderListingThatFailsPartWayFailsPinAndUnpin) {
+  CopyExample("Example.lnk", "App.lnk");
+  CopyExample("Minecraft.lnk", "Other.lnk");
+  ASSERT_TRUE(Pinned(Run("Other.lnk", "p")));
+  const std::vector<std::string> failing{
+      "-o", "/dev/null", "-e", "trace=getdents64", "-e", "inject=getdents64:error=EIO:when=2"};
+  EXPECT_TRUE(Produced(RunUnderStrace(failing, {"App.lnk", "p"}), kPinningNewIcon, kModifyFailed,
+                       kModifyFailedStatus));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Other.lnk"});
+  EXPECT_TRUE(Produced(RunUnderStrace(failing, {"Other.lnk", "u"}), "", kModifyFailed,
+                       kModifyFailedStatus));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Other.lnk"});
 }
 
 // Killed between linking its new file under the hidden name and renaming it
@@ -134,21 +201,53 @@ TEST_F(E2eSafety, SavesAndPinsReachTheDiskInOrder) {
             (std::vector<std::string>{"write", "fsync file", "link", "fsync folder"}));
 }
 
+using E2eSaveRace = CorvTest;
+
+// The shortcut swapped for a link while its save waits for the lock that a
+// reader holds: the save is refused as soon as it has the lock, and the
+// link is never followed.
+TEST_F(E2eSaveRace, ShortcutSwappedForALinkBeforeTheLockIsNeverFollowed) {
+  const std::string shortcut = CopyExample("Example.lnk", "atk/app.lnk");
+  const std::string outside = CopyExample("Minecraft.lnk", "outside.lnk");
+  ASSERT_EQ(symlink(outside.c_str(), WorkPath("atk/swap").c_str()), 0);
+  const int reader = open(shortcut.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(reader, LOCK_SH), 0);
+  const int watcher = inotify_init1(IN_CLOEXEC);
+  const int shortcutWatch = inotify_add_watch(watcher, shortcut.c_str(), IN_OPEN);
+  ASSERT_GE(inotify_add_watch(watcher, outside.c_str(), IN_OPEN), 0);
+  ProcessResult result;
+  std::thread save([&] { result = Run("atk/app.lnk", "s", "Contoso.Swapped"); });
+  pollfd wait{watcher, POLLIN, 0};
+  alignas(inotify_event) char event[sizeof(inotify_event) + 256];
+  const bool opened = poll(&wait, 1, 20000) == 1 && read(watcher, event, sizeof event) > 0 &&
+                      reinterpret_cast<inotify_event*>(event)->wd == shortcutWatch;
+  const bool swapped = opened && renameat2(AT_FDCWD, WorkPath("atk/swap").c_str(), AT_FDCWD,
+                                           shortcut.c_str(), RENAME_EXCHANGE) == 0;
+  close(reader);
+  save.join();
+  ASSERT_TRUE(swapped);
+  EXPECT_NE(result.err.find("HRESULT: 0x80070020"), std::string::npos) << result.err;
+  EXPECT_EQ(poll(&wait, 1, 0), 0) << "the link's target was opened";
+  close(watcher);
+}
+
 using E2ePinBits = CorvTest;
 
-// A pin is a new file like any other: the umask decides its permission
-// bits, not the shortcut's, so no other user may rewrite it.
-TEST_F(E2ePinBits, PinTakesTheUmaskNotTheShortcutsBits) {
+// A pin is a new file like any other, whose permission bits the umask
+// decides, but it is never more readable or writable than the shortcut.
+TEST_F(E2ePinBits, PinTakesTheUmaskAndNoMoreThanTheShortcutsBits) {
   const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
-  ASSERT_EQ(chmod(shortcut.c_str(), 0666), 0);
-  for (const auto& [mask, bits] : {std::pair{"077", 0600u}, std::pair{"022", 0644u}}) {
+  for (const auto& [mask, source, bits] :
+       {std::tuple{"077", 0666u, 0600u}, std::tuple{"022", 0666u, 0644u},
+        std::tuple{"022", 0640u, 0640u}}) {
+    ASSERT_EQ(chmod(shortcut.c_str(), source), 0);
     const ProcessResult pinned =
         RunBehind({"/bin/sh", "-c", std::string("umask ") + mask + " && exec \"$0\" \"$@\""}, {},
                   {"App.lnk", "p"});
     ASSERT_TRUE(Pinned(pinned)) << mask;
     struct stat status {};
     ASSERT_EQ(stat((PinFolder() + "/App.lnk").c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, bits) << mask;
+    EXPECT_EQ(status.st_mode & 07777, bits) << mask << " " << source;
     ASSERT_TRUE(Unpinned(Run("App.lnk", "u")));
   }
 }
