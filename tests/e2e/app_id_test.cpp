@@ -1090,6 +1090,13 @@ TEST_F(E2eAppIdSaveKeepsTheFile, InodeFlagsSurviveAndAnAppendOnlyFolderRefusesTh
   EXPECT_EQ(FlagsOf(shortcut) & kAttributes, kAttributes);
   EXPECT_TRUE(Produced(Set("locked/App.lnk", kMyAppId), "", SaveFailedErr("80070005"),
                        kSetAppIdFailedStatus));
+  // So too for a user who may write the folder but not read it.
+  ASSERT_TRUE(ChangeFlags(WorkPath("locked"), 0, FS_APPEND_FL));
+  ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
+  ASSERT_EQ(chmod(WorkPath("locked").c_str(), 0300), 0);
+  ASSERT_TRUE(ChangeFlags(WorkPath("locked"), FS_APPEND_FL, 0));
+  EXPECT_TRUE(Produced(Set("locked/App.lnk", kMyAppId), "", SaveFailedErr("80070005"),
+                       kSetAppIdFailedStatus));
   EXPECT_EQ(ReadFileBytes(locked), example_);
   EXPECT_EQ(ListFolder(WorkPath("locked")), std::vector<std::string>{"App.lnk"});
 }

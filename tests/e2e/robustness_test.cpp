@@ -559,4 +559,32 @@ TEST_F(E2eHostileArguments, PinFolderWithThousandsOfEntriesLinksAndFolders) {
   EXPECT_EQ(Pins().size(), 2003u);
 }
 
+// Hard links to one shortcut of the largest size a load takes: u reads at
+// most 256 MiB of the pin folder in all, then fails, and every pin stays.
+TEST_F(E2eHostileArguments, PinFolderIsReadNoFurtherThanTheReadBudget) {
+  CopyExample("Example.lnk", "App.lnk");
+  ASSERT_TRUE(Pinned(Run("App.lnk", "p")));
+  std::filesystem::rename(WriteLargeShortcut("Large.lnk", 64 << 20), PinFolder() + "/Large.lnk");
+  for (const char* name : {"/L1.lnk", "/L2.lnk", "/L3.lnk", "/L4.lnk"}) {
+    std::filesystem::create_hard_link(PinFolder() + "/Large.lnk", PinFolder() + name);
+  }
+  EXPECT_TRUE(Produced(Run("App.lnk", "u"), "", kModifyFailed, kModifyFailedStatus));
+  EXPECT_EQ(Pins().size(), 6u);
+}
+
+// Out of descriptors at whatever step, p fails or finds the pin it has:
+// it never pins the same shortcut twice.
+TEST_F(E2eHostileArguments, FewDescriptorsNeverPinTheSameShortcutTwice) {
+  if (kUnderAddressSanitizer)
+    GTEST_SKIP() << "the sanitizer's runtime needs descriptors of its own";
+  CopyExample("Example.lnk", "App.lnk");
+  ASSERT_TRUE(Pinned(Run("App.lnk", "p")));
+  for (int files = 4; files <= 12; ++files) {
+    const ProcessResult limited =
+        RunBehind({"prlimit", "--nofile=" + std::to_string(files)}, {}, {"App.lnk", "p"});
+    EXPECT_TRUE(limited.exitStatus == 0 || limited.exitStatus == kModifyFailedStatus) << files;
+    EXPECT_EQ(Pins(), std::vector<std::string>{"App.lnk"}) << files;
+  }
+}
+
 }  // namespace

@@ -201,6 +201,28 @@ TEST_F(E2eSafety, SavesAndPinsReachTheDiskInOrder) {
             (std::vector<std::string>{"write", "fsync file", "link", "fsync folder"}));
 }
 
+// Where the file system has no unnamed files (strace refuses O_TMPFILE,
+// the third open in the pin folder), a pin goes through its fixed hidden
+// name: pins killed before their rename leave one copy, which the next pin
+// removes.
+TEST_F(E2eSafety, WithoutUnnamedFilesKilledPinsLeaveOneCopy) {
+  CopyExample("Example.lnk", "App.lnk");
+  std::filesystem::create_directories(PinFolder());
+  const std::vector<std::string> noUnnamed{"-o", "/dev/null",
+                                           "-P", PinFolder(),
+                                           "-e", "trace=openat,renameat2",
+                                           "-e", "inject=openat:error=EOPNOTSUPP:when=3"};
+  std::vector<std::string> killed = noUnnamed;
+  killed.insert(killed.end(), {"-e", "inject=renameat2:signal=KILL"});
+  for (int round = 0; round < 2; ++round) {
+    EXPECT_NE(RunUnderStrace(killed, {"App.lnk", "p"}).exitStatus, 0);
+    ASSERT_EQ(Pins().size(), 1u) << round;
+    EXPECT_TRUE(Pins().front().starts_with(".corv-")) << Pins().front();
+  }
+  EXPECT_TRUE(Pinned(RunUnderStrace(noUnnamed, {"App.lnk", "p"})));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"App.lnk"});
+}
+
 using E2eSaveRace = CorvTest;
 
 // The shortcut swapped for a link while its save waits for the lock that a
@@ -229,6 +251,21 @@ TEST_F(E2eSaveRace, ShortcutSwappedForALinkBeforeTheLockIsNeverFollowed) {
   EXPECT_NE(result.err.find("HRESULT: 0x80070020"), std::string::npos) << result.err;
   EXPECT_EQ(poll(&wait, 1, 0), 0) << "the link's target was opened";
   close(watcher);
+}
+
+// In a shared (sticky) folder, a file that another user made under the
+// shortcut's hidden name cannot be removed: the save takes its second one.
+TEST_F(E2eSaveRace, HiddenNameHeldByAnotherUserInASharedFolderDoesNotBlockTheSave) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can be the other user here";
+  ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
+  const std::string shortcut = CopyExample("Example.lnk", "shared/App.lnk");
+  ASSERT_EQ(chown(shortcut.c_str(), 65534, 65534), 0);
+  ASSERT_EQ(chmod(WorkPath("shared").c_str(), 01777), 0);
+  WriteFileBytes(WorkPath("shared/.corv-0771181e32ede461"), "held");
+  EXPECT_EQ(Run("shared/App.lnk", "s", "Contoso.Shared").exitStatus, 0);
+  EXPECT_TRUE(Produced(Run("shared/App.lnk", "g"), "AppUserModelID: Contoso.Shared\r\n", "", 0));
+  EXPECT_EQ(ListFolder(WorkPath("shared")),
+            (std::vector<std::string>{".corv-0771181e32ede461", "App.lnk"}));
 }
 
 using E2ePinBits = CorvTest;
