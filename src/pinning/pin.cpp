@@ -33,8 +33,9 @@ std::wstring_view FileName(std::wstring_view path) {
   return separator == std::wstring_view::npos ? path : path.substr(separator + 1);
 }
 
-// Windows compares file names without regard to case; here only ASCII
-// letters are folded, which is enough for names the taskbar gives pins.
+// Windows compares file names without regard to case. Only ASCII letters
+// are folded here: another character in other case at worst hides a pin,
+// which fails the command rather than claiming a change.
 bool SameFileName(std::wstring_view a, std::wstring_view b) {
   const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
   if (a.size() != b.size()) return false;
@@ -58,13 +59,14 @@ struct PinnedShortcut {
   }
 };
 
-// How many pins of the shortcut the pin folder holds; false when the folder
-// cannot be looked at. Every entry is looked at, whatever its name ends in.
-bool CountPins(const PinnedShortcut& shortcut, int& count) {
+// How many pins of the shortcut the pin folder holds, or, with firstOnly,
+// whether it holds one; false when the folder cannot be looked at. Every
+// entry is looked at, whatever its name ends in.
+bool CountPins(const PinnedShortcut& shortcut, bool firstOnly, int& count) {
   count = 0;
   return ForEachPinnedFile(L"*", [&](const std::wstring& pinPath) {
     if (shortcut.IsPinnedAs(pinPath)) ++count;
-    return true;
+    return !(firstOnly && count > 0);
   });
 }
 
@@ -75,7 +77,7 @@ bool ChangeTookEffect(Change change, const PinnedShortcut& shortcut, int pinsBef
   const ULONGLONG start = GetTickCount64();
   for (;;) {
     int pins = 0;
-    if (CountPins(shortcut, pins) &&
+    if (CountPins(shortcut, change == Change::Pin, pins) &&
         (change == Change::Pin ? pins > 0 : pins == 0 || pins < pinsBefore)) {
       return true;
     }
@@ -110,7 +112,7 @@ int ModifyPinnedList(const std::wstring& shortcutPath, Change change) {
       shortcut.launch = std::move(launch);
     }
     // A folder that cannot be looked at holds no pins before an unpin.
-    if (change == Change::Unpin) CountPins(shortcut, pinsBefore);
+    if (change == Change::Unpin) CountPins(shortcut, false, pinsBefore);
   }
 
   const HRESULT modified = change == Change::Pin
