@@ -34,8 +34,8 @@ std::wstring_view FileName(std::wstring_view path) {
 }
 
 // Windows compares file names without regard to case. Only ASCII letters
-// are folded here: another character in other case at worst hides a pin,
-// which fails the command rather than claiming a change.
+// are folded here: a name that differs from the shortcut's in the case of
+// another letter is taken for another shortcut's pin.
 bool SameFileName(std::wstring_view a, std::wstring_view b) {
   const auto fold = [](wchar_t c) { return c >= L'a' && c <= L'z' ? c - L'a' + L'A' : c; };
   if (a.size() != b.size()) return false;
