@@ -9,11 +9,13 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 
 if(WIN32)
   # corv.exe, the licence, the changelog and the README for administrators
-  # at the top of the ZIP, the logon-script example in examples/.
+  # at the top of the ZIP, the logon-script and taskbar layout examples in
+  # examples/.
   install(TARGETS corv RUNTIME DESTINATION .)
   install(FILES LICENSE CHANGELOG.md DESTINATION .)
   install(FILES docs/windows-admin.md DESTINATION . RENAME README.md)
-  install(FILES examples/windows/pin-apps.cmd DESTINATION examples)
+  install(FILES examples/windows/pin-apps.cmd examples/windows/taskbar-layout.xml
+          DESTINATION examples)
 
   # cmake --build --preset windows-zip: corvane-<release version>-win64.zip
   # and its .sha256 file, made from those files by cmake/windows-zip.cmake,

@@ -12,11 +12,12 @@ cd "$(dirname "$0")/.."
 . scripts/packages.sh
 # wine64 alone runs 64-bit programs; no i386 architecture is needed. man-db
 # and groff-base show the Debian package's manual page; zip makes the
-# Windows ZIP, and unzip, osslsigncode and openssl try its signing.
+# Windows ZIP, and unzip, osslsigncode and openssl try its signing;
+# libxml2-utils' xmllint checks the taskbar layout example.
 need_packages cmake ninja-build g++ libgtest-dev libgmock-dev liblnk-utils \
   libbenchmark-dev liblnk-dev libbfio-dev pkg-config nlohmann-json3-dev \
   g++-mingw-w64-x86-64 wine64 valgrind strace clang-14 libclang-rt-14-dev man-db groff-base \
-  zip unzip osslsigncode openssl git
+  zip unzip osslsigncode openssl git libxml2-utils
 strict=-DCORVANE_WARNINGS_AS_ERRORS=ON
 
 # The Windows suites need the MinGW-w64 compilers and Wine; without them

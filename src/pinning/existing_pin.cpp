@@ -1,35 +1,23 @@
 #include "pinning/existing_pin.h"
 
+#include "pinning/pin_folder.h"
+#include "pinning/taskbar_button.h"
 #include "report/console.h"
-#include "shell/find_files.h"
-#include "shell/known_folders.h"
 #include "shell/owners.h"
-#include "shell/pinned_list.h"
 #include "shell/shell_folder.h"
 #include "shortcut/target.h"
 
 namespace corvane {
 namespace {
 
-constexpr wchar_t kLinkPattern[] = L"*.lnk";
-
-// The given shortcut's target, after the search's opening lines.
-bool ResolveGivenShortcut(const std::wstring& shortcutPath, std::wstring& target) {
-  if (!ResolveShortcutTarget(shortcutPath, target)) {
+// The given shortcut's target, arguments and AppUserModelID, after the
+// search's opening lines.
+bool ResolveGivenShortcut(const std::wstring& shortcutPath, ShortcutLaunch& given) {
+  if (!ResolveShortcutTarget(shortcutPath, given)) {
     InfoStream() << messages::kCouldNotOpen << shortcutPath << std::endl;
     return false;
   }
-  InfoStream() << messages::kSearchingMatchFor << target << std::endl;
-  return true;
-}
-
-bool AppDataFolder(std::wstring& folder) {
-  wchar_t buffer[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buffer))) {
-    return false;
-  }
-  buffer[MAX_PATH - 1] = L'\0';
-  folder.assign(buffer);
+  InfoStream() << messages::kSearchingMatchFor << given.target << std::endl;
   return true;
 }
 
@@ -37,15 +25,13 @@ using unique_child_idlist = unique_cotaskmem<ITEMIDLIST>;
 
 }  // namespace
 
-bool SameTarget(const std::wstring& a, const std::wstring& b) { return a == b; }
-
 bool FindExistingPin(const std::wstring& shortcutPath) {
   return FindPinnedByNamespace(shortcutPath) || FindPinnedByFiles(shortcutPath);
 }
 
 bool FindPinnedByNamespace(const std::wstring& shortcutPath) {
-  std::wstring target;
-  if (!ResolveGivenShortcut(shortcutPath, target)) return false;
+  ShortcutLaunch given;
+  if (!ResolveGivenShortcut(shortcutPath, given)) return false;
 
   com_ptr<IShellFolder> desktop;
   if (FAILED(SHGetDesktopFolder(desktop.put())) || !desktop) {
@@ -53,11 +39,10 @@ bool FindPinnedByNamespace(const std::wstring& shortcutPath) {
     return false;
   }
   std::wstring folder;
-  if (!AppDataFolder(folder)) {
+  if (!PinFolderPath(folder)) {
     ErrorStream() << messages::kNoTaskbarPath << std::endl;
     return false;
   }
-  folder += PinnedListFolderSuffix;
   InfoStream() << messages::kSearchingPath << folder << std::endl;
 
   // The parsed list is task memory, freed as soon as the folder is bound.
@@ -93,43 +78,30 @@ bool FindPinnedByNamespace(const std::wstring& shortcutPath) {
       continue;
     }
     path[MAX_PATH - 1] = L'\0';
-    std::wstring candidate;
-    if (ResolveShortcutTarget(path, candidate) && SameTarget(candidate, target)) return true;
+    ShortcutLaunch candidate;
+    if (ResolveShortcutTarget(path, candidate) && SameTaskbarButton(candidate, given)) return true;
   }
   return false;
 }
 
 bool FindPinnedByFiles(const std::wstring& shortcutPath) {
-  std::wstring target;
-  if (!ResolveGivenShortcut(shortcutPath, target)) return false;
+  ShortcutLaunch given;
+  if (!ResolveGivenShortcut(shortcutPath, given)) return false;
 
-  std::wstring folder;
-  if (!AppDataFolder(folder)) return false;
-  folder += PinnedListFolderSuffix;
-  folder += L'\\';
-  const std::wstring pattern = folder + kLinkPattern;
-
-  WIN32_FIND_DATAW entry = {};
-  unique_find_handle find(FindFirstFileW(pattern.c_str(), &entry));
-  if (!find) return false;
   bool found = false;
-  do {
-    entry.cFileName[MAX_PATH - 1] = L'\0';
-    const std::wstring candidate = folder + entry.cFileName;
-    InfoStream() << candidate << std::endl;
-    std::wstring candidateTarget;
-    if (!ResolveShortcutTarget(candidate, candidateTarget)) {
+  ForEachPinnedFile(L"*.lnk", [&](const std::wstring& candidatePath) {
+    InfoStream() << candidatePath << std::endl;
+    ShortcutLaunch candidate;
+    if (!ResolveShortcutTarget(candidatePath, candidate)) {
       InfoStream() << messages::kFailedToOpen << std::endl;
-      continue;
+      return true;
     }
-    InfoStream() << candidateTarget << std::endl;
-    if (SameTarget(candidateTarget, target)) {
-      NarrowInfoStream() << messages::kHasFoundMatch << std::endl;
-      found = true;
-      break;
-    }
-  } while (FindNextFileW(find.get(), &entry) != 0);
-  find.reset();
+    InfoStream() << candidate.target << std::endl;
+    if (!SameTaskbarButton(candidate, given)) return true;
+    NarrowInfoStream() << messages::kHasFoundMatch << std::endl;
+    found = true;
+    return false;
+  });
   return found;
 }
 

@@ -55,6 +55,8 @@ inline constexpr wchar_t kInitPropVariantFailed[] =
     L"Failed to initialize PROPVARIANT. HRESULT: 0x";
 inline constexpr wchar_t kSetAppIdFailed[] = L"Failed to set AppUserModelID property. HRESULT: 0x";
 inline constexpr wchar_t kSaveShortcutFailed[] = L"Failed to save shortcut file. HRESULT: 0x";
+inline constexpr wchar_t kReadBackAppIdFailed[] =
+    L"Failed to read back AppUserModelID property. HRESULT: 0x";
 inline constexpr wchar_t kSetAppIdSucceeded[] = L"Successfully set AppUserModelID '";
 inline constexpr wchar_t kSetAppIdSucceededFor[] = L"' for shortcut: ";
 

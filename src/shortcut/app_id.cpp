@@ -56,7 +56,45 @@ bool OpenLink(const std::wstring& shortcutPath, DWORD mode, LoadedLink& opened) 
   return true;
 }
 
+// Loads the saved shortcut with a fresh link object and compares the
+// identifier it holds with the one stored: S_OK when they are the same
+// (an empty identifier is none), the failing step's HRESULT, or E_FAIL
+// when another value came back.
+HRESULT ReadBackAppId(const std::wstring& shortcutPath, const std::wstring& appId) {
+  com_ptr<IShellLinkW> link;
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.put_void());
+  if (FAILED(hr = ResultWithObject(hr, static_cast<bool>(link)))) return hr;
+  com_ptr<IPersistFile> file;
+  hr = link->QueryInterface(IID_IPersistFile, file.put_void());
+  if (FAILED(hr = ResultWithObject(hr, static_cast<bool>(file)))) return hr;
+  if (FAILED(hr = file->Load(shortcutPath.c_str(), STGM_READ))) return hr;
+  com_ptr<IPropertyStore> store;
+  hr = link->QueryInterface(IID_IPropertyStore, store.put_void());
+  if (FAILED(hr = ResultWithObject(hr, static_cast<bool>(store)))) return hr;
+  std::wstring stored;
+  if (FAILED(hr = ReadStoredAppId(*store.get(), stored))) return hr;
+  return stored == appId ? S_OK : E_FAIL;
+}
+
 }  // namespace
+
+HRESULT ReadStoredAppId(IPropertyStore& store, std::wstring& appId) {
+  unique_prop_variant value;
+  const HRESULT hr = store.GetValue(PKEY_AppUserModel_ID, value.put());
+  if (FAILED(hr)) return hr;
+  const wchar_t* text = value->vt == VT_LPWSTR ? value->pwszVal
+                        : value->vt == VT_BSTR ? value->bstrVal
+                                               : nullptr;
+  if (text != nullptr) {
+    appId.assign(text);
+  } else if (value->vt == VT_EMPTY) {
+    appId.clear();
+  } else {
+    return E_FAIL;
+  }
+  return S_OK;
+}
 
 bool GetShortcutAppID(const std::wstring& shortcutPath, std::wstring& appId) {
   LoadedLink opened;
@@ -116,6 +154,11 @@ bool SetShortcutAppID(const std::wstring& shortcutPath, const std::wstring& appI
   hr = opened.file->Save(shortcutPath.c_str(), TRUE);
   if (FAILED(hr)) {
     WriteHResultLine(ErrorStream(), messages::kSaveShortcutFailed, hr);
+    return false;
+  }
+  hr = ReadBackAppId(shortcutPath, appId);
+  if (FAILED(hr)) {
+    WriteHResultLine(ErrorStream(), messages::kReadBackAppIdFailed, hr);
     return false;
   }
   InfoStream() << messages::kSetAppIdSucceeded << appId << messages::kSetAppIdSucceededFor

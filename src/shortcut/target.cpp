@@ -1,11 +1,21 @@
 #include "shortcut/target.h"
 
+#include <vector>
+
 #include "shell/owners.h"
+#include "shell/property_store.h"
 #include "shell/shell_link.h"
+#include "shortcut/app_id.h"
 
 namespace corvane {
+namespace {
 
-bool ResolveShortcutTarget(const std::wstring& shortcutPath, std::wstring& target) {
+// Room for the longest command line Windows starts a program with.
+constexpr int kArgumentsCapacity = 32768;
+
+}  // namespace
+
+bool ResolveShortcutTarget(const std::wstring& shortcutPath, ShortcutLaunch& launch) {
   com_ptr<IShellLinkW> link;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               link.put_void())) ||
@@ -22,7 +32,19 @@ bool ResolveShortcutTarget(const std::wstring& shortcutPath, std::wstring& targe
   // S_FALSE: the link has no path to give.
   if (FAILED(hr) || hr == S_FALSE) return false;
   buffer[MAX_PATH - 1] = L'\0';
-  target.assign(buffer);
+
+  std::vector<wchar_t> arguments(kArgumentsCapacity, L'\0');
+  if (FAILED(link->GetArguments(arguments.data(), kArgumentsCapacity))) return false;
+  arguments.back() = L'\0';
+
+  com_ptr<IPropertyStore> store;
+  std::wstring appId;
+  const bool appIdRead = SUCCEEDED(link->QueryInterface(IID_IPropertyStore, store.put_void())) &&
+                         store && SUCCEEDED(ReadStoredAppId(*store.get(), appId));
+
+  launch.target.assign(buffer);
+  launch.arguments.assign(arguments.data());
+  launch.appId = appIdRead ? std::optional<std::wstring>(std::move(appId)) : std::nullopt;
   return true;
 }
 

@@ -59,6 +59,36 @@ ULONG CountRelease(ULONG& references, const std::string& name) {
   return remaining;
 }
 
+// The link script a path loads with.
+const LinkScript& ScriptOf(const ShellScript& script, const std::wstring& path) {
+  const auto found = script.links.find(path);
+  return found != script.links.end() ? found->second : script.link;
+}
+
+bool StartsTheSame(const LinkScript& a, const LinkScript& b) {
+  return a.path == b.path && a.arguments == b.arguments && a.valueType == b.valueType &&
+         a.valueText == b.valueText;
+}
+
+// What the taskbar does to its pin folder for a pin or an unpin of the
+// shortcut the list names.
+void ChangePinFolder(ShellDouble& shell, const void* list, bool pin) {
+  ShellScript& script = shell.script;
+  const std::wstring shortcut = shell.ListText(list);
+  const std::wstring folder = script.appData + PinnedListFolderSuffix + L"\\";
+  const LinkScript given = ScriptOf(script, shortcut);
+  if (pin) {
+    const std::wstring name = shortcut.substr(shortcut.find_last_of(L"\\") + 1);
+    if (std::find(script.files.begin(), script.files.end(), name) != script.files.end()) return;
+    script.files.push_back(name);
+    script.links[folder + name] = given;
+    return;
+  }
+  std::erase_if(script.files, [&](const std::wstring& name) {
+    return StartsTheSame(ScriptOf(script, folder + name), given);
+  });
+}
+
 class PinnedListDouble final : public IPinnedList3 {
  public:
   PinnedListDouble() { ShellDouble::Current().ObjectCreated(); }
@@ -104,6 +134,9 @@ class PinnedListDouble final : public IPinnedList3 {
     };
     shell.Record("IPinnedList3::Modify(" + name(unpinItem) + ", " + name(pinItem) + ", " +
                  std::to_string(caller) + ")");
+    if (SUCCEEDED(shell.script.modify) && shell.script.modifyChangesPinFolder) {
+      ChangePinFolder(shell, pinItem != nullptr ? pinItem : unpinItem, pinItem != nullptr);
+    }
     return shell.script.modify;
   }
 
@@ -148,7 +181,7 @@ class LinkPart : public IShellLinkW {
   HRESULT STDMETHODCALLTYPE SetDescription(LPCWSTR) override { return Unexpected(); }
   HRESULT STDMETHODCALLTYPE GetWorkingDirectory(LPWSTR, int) override { return Unexpected(); }
   HRESULT STDMETHODCALLTYPE SetWorkingDirectory(LPCWSTR) override { return Unexpected(); }
-  HRESULT STDMETHODCALLTYPE GetArguments(LPWSTR, int) override { return Unexpected(); }
+  HRESULT STDMETHODCALLTYPE GetArguments(LPWSTR pszArgs, int cch) override;
   HRESULT STDMETHODCALLTYPE SetArguments(LPCWSTR) override { return Unexpected(); }
   HRESULT STDMETHODCALLTYPE GetHotkey(WORD*) override { return Unexpected(); }
   HRESULT STDMETHODCALLTYPE SetHotkey(WORD) override { return Unexpected(); }
@@ -245,11 +278,14 @@ class ShellLinkDouble final : public LinkPart, public FilePart, public StorePart
     return found != all.links.end() ? found->second : all.link;
   }
   void Loaded(std::wstring path) { loadedPath_ = std::move(path); }
+  void Staged(std::wstring appId) { staged_ = std::move(appId); }
+  const std::wstring& staged() const { return staged_; }
 
  private:
   ShellLinkDouble& Self() override { return *this; }
   ULONG references_ = 1;
   std::wstring loadedPath_;
+  std::wstring staged_;
 };
 
 HRESULT LinkPart::QueryInterface(REFIID riid, void** object) {
@@ -284,6 +320,16 @@ HRESULT LinkPart::GetPath(LPWSTR pszFile, int cch, WIN32_FIND_DATAW* pfd, DWORD 
   return script.getPath;
 }
 
+HRESULT LinkPart::GetArguments(LPWSTR pszArgs, int cch) {
+  ShellDouble::Current().Record("IShellLinkW::GetArguments(" + std::to_string(cch) + ")");
+  const LinkScript& script = Self().script();
+  if (cch <= 0) return script.getArguments;
+  const std::size_t count = std::min(script.arguments.size(), static_cast<std::size_t>(cch) - 1);
+  std::copy_n(script.arguments.begin(), count, pszArgs);
+  pszArgs[count] = L'\0';
+  return script.getArguments;
+}
+
 HRESULT FilePart::Load(LPCOLESTR pszFileName, DWORD dwMode) {
   ShellDouble& shell = ShellDouble::Current();
   shell.Record("IPersistFile::Load(" + Utf8(pszFileName) + ", " + std::to_string(dwMode) + ")");
@@ -292,9 +338,17 @@ HRESULT FilePart::Load(LPCOLESTR pszFileName, DWORD dwMode) {
 }
 
 HRESULT FilePart::Save(LPCOLESTR pszFileName, BOOL fRemember) {
-  ShellDouble::Current().Record("IPersistFile::Save(" + Utf8(pszFileName) + ", " +
-                                std::to_string(fRemember) + ")");
-  return Self().script().save;
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("IPersistFile::Save(" + Utf8(pszFileName) + ", " + std::to_string(fRemember) + ")");
+  // What a later load of the path reads: the loaded script with the
+  // identifier saved, or with none.
+  LinkScript saved = Self().script();
+  if (FAILED(saved.save)) return saved.save;
+  saved.valueType = shell.script.saveKeepsAppId ? VT_LPWSTR : VT_EMPTY;
+  saved.valueText = shell.script.saveKeepsAppId ? Self().staged() : std::wstring();
+  saved.nullText = false;
+  shell.script.links[pszFileName] = saved;
+  return S_OK;
 }
 
 HRESULT StorePart::GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) {
@@ -322,6 +376,7 @@ HRESULT StorePart::GetValue(REFPROPERTYKEY key, PROPVARIANT* pv) {
 HRESULT StorePart::SetValue(REFPROPERTYKEY key, REFPROPVARIANT propvar) {
   ShellDouble::Current().Record("IPropertyStore::SetValue(" + KeyName(key) + ", " +
                                 VariantName(propvar) + ")");
+  if (propvar.vt == VT_LPWSTR && propvar.pwszVal != nullptr) Self().Staged(propvar.pwszVal);
   return Self().script().setValue;
 }
 
@@ -607,8 +662,12 @@ void* ShellDouble::NewNamedList(const std::wstring& path) {
   void* list = AllocateTaskMemory(sizeof(USHORT));
   std::memset(list, 0, sizeof(USHORT));
   NameList(list);
-  listTexts_[list] = path;
+  SetListText(list, path);
   return list;
+}
+
+void ShellDouble::SetListText(const void* list, const std::wstring& path) {
+  listTexts_[list] = path;
 }
 
 std::wstring ShellDouble::ListText(const void* list) const {
@@ -830,6 +889,7 @@ PIDLIST_ABSOLUTE ILCreateFromPathW(PCWSTR pszPath) {
   }
   auto* list = static_cast<ITEMIDLIST*>(std::calloc(1, sizeof(USHORT)));
   shell.Record(call + " -> " + shell.NameList(list));
+  shell.SetListText(list, pszPath);
   return list;
 }
 
@@ -856,4 +916,24 @@ extern "C" int fputws(const wchar_t* text, std::FILE* stream) {
   shell.Record(std::string("fputws(") + name + "): " + corvane::testing::Utf8(text));
   if (stream == stderr) shell.WriteErr(text);
   return 0;
+}
+
+DWORD GetEnvironmentVariableW(LPCWSTR lpName, LPWSTR lpBuffer, DWORD nSize) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("GetEnvironmentVariableW(" + corvane::testing::Utf8(lpName) + ", " +
+               std::to_string(nSize) + ")");
+  const auto found = shell.script.environment.find(lpName);
+  if (found == shell.script.environment.end()) return 0;
+  const std::wstring& value = found->second;
+  if (value.size() >= nSize) return static_cast<DWORD>(value.size() + 1);
+  std::copy_n(value.c_str(), value.size() + 1, lpBuffer);
+  return static_cast<DWORD>(value.size());
+}
+
+ULONGLONG GetTickCount64() { return ShellDouble::Current().clock; }
+
+void Sleep(DWORD dwMilliseconds) {
+  ShellDouble& shell = ShellDouble::Current();
+  shell.Record("Sleep(" + std::to_string(dwMilliseconds) + ")");
+  shell.clock += dwMilliseconds;
 }

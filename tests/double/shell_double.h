@@ -15,6 +15,7 @@
 #include "shell/item_id_list.h"
 #include "shell/property_store.h"
 #include "shell/shell_folder.h"
+#include "shell/system.h"
 
 namespace corvane::testing {
 
@@ -35,6 +36,9 @@ struct LinkScript {
   // there is room) and returns getPath.
   HRESULT getPath = S_OK;
   std::wstring path;
+  // GetArguments writes arguments and returns getArguments.
+  HRESULT getArguments = S_OK;
+  std::wstring arguments;
 };
 
 // What the boundary answers. Defaults are the plain successes.
@@ -46,6 +50,12 @@ struct ShellScript {
   // CoCreateInstance reports coCreateInstance but hands out no object.
   bool coCreateInstanceWithoutObject = false;
   HRESULT modify = S_OK;
+  // A Modify that succeeds changes the pin folder as the taskbar does: a
+  // pin adds the shortcut's file name to `files`, under the shortcut's link
+  // script; an unpin takes out the entries whose script starts the same
+  // target with the same arguments and identifier. False: it changes
+  // nothing, whatever it answers.
+  bool modifyChangesPinFolder = true;
   // CoCreateInstance of the shell link object, and its QueryInterface for
   // IPersistFile.
   HRESULT createShellLink = S_OK;
@@ -55,8 +65,13 @@ struct ShellScript {
   // The link object's answers: by the path given to Load, else `link`.
   LinkScript link;
   std::map<std::wstring, LinkScript> links;
+  // A Save that succeeds stores the identifier SetValue was given, so that
+  // later loads of the path read it back. False: the saved file keeps none.
+  bool saveKeepsAppId = true;
   // CoTaskMemAlloc returns null.
   bool taskMemoryExhausted = false;
+  // What GetEnvironmentVariableW finds.
+  std::map<std::wstring, std::wstring> environment;
   // The searches of a checked pin. SHGetFolderPathW writes appData.
   HRESULT desktopFolder = S_OK;
   HRESULT appDataFolder = S_OK;
@@ -108,6 +123,9 @@ class ShellDouble {
   int liveTaskMemory() const { return static_cast<int>(taskMemory_.size()); }
   int liveStrings() const { return liveStrings_; }
 
+  // Milliseconds Sleep has waited, which is all GetTickCount64 counts.
+  ULONGLONG clock = 0;
+
   // Searches opened by FindFirstFileW and not yet closed.
   int liveFinds() const { return liveFinds_; }
 
@@ -124,6 +142,7 @@ class ShellDouble {
   // A list in task memory that stands for the given path; ListText gives
   // the path back.
   void* NewNamedList(const std::wstring& path);
+  void SetListText(const void* list, const std::wstring& path);
   std::wstring ListText(const void* list) const;
   int FindOpened() {
     ++liveFinds_;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <initializer_list>
 #include <map>
@@ -262,15 +263,35 @@ TEST_F(E2eCheckedPin, MissingPinFolderIsReportedAndThePinCreatesIt) {
             std::vector<std::string>{"Browser.lnk"});
 }
 
-TEST_F(E2eCheckedPin, SameTargetPinnedLeavesOnlyTheNamespaceLines) {
+TEST_F(E2eCheckedPin, SameButtonPinnedLeavesOnlyTheNamespaceLines) {
   PlacePin("Pinned.lnk", SampleBytes("sample9.lnk"));
+  const std::string shortcut = CopySample("sample9", "Browser.lnk");
+  EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Pinned.lnk"});
+  EXPECT_EQ(PinBytes("Pinned.lnk"), SampleBytes("sample9.lnk"));
+}
+
+// One program started with other arguments (sample8/11/12/14/15 against
+// sample9), or under another AppUserModelID, makes another taskbar button:
+// each is pinned beside the pin of the same target.
+TEST_F(E2eCheckedPin, SameTargetWithOtherArgumentsOrIdentifierIsPinned) {
+  PlacePin("Pinned.lnk", SampleBytes("sample9.lnk"));
+  std::vector<std::string> pins{"Pinned.lnk"};
   for (const std::string sample : {"sample8", "sample11", "sample12", "sample14", "sample15"}) {
     SCOPED_TRACE(sample);
     const std::string shortcut = CopySample(sample, sample + ".lnk");
-    EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
+    const corvane::testing::ProcessResult run = Run(shortcut, "v");
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_NE(run.out.find(Candidate("Pinned.lnk", kBrowser)), std::string::npos);
+    EXPECT_TRUE(run.out.ends_with(kPinningNewIcon));
+    pins.push_back(sample + ".lnk");
   }
-  EXPECT_EQ(Pins(), std::vector<std::string>{"Pinned.lnk"});
-  EXPECT_EQ(PinBytes("Pinned.lnk"), SampleBytes("sample9.lnk"));
+  const std::string work = CopySample("sample9", "Work.lnk");
+  ASSERT_EQ(Run(work, "s", "Contoso.Browser.Work").exitStatus, 0);
+  EXPECT_EQ(Run(work, "v").exitStatus, 0);
+  pins.push_back("Work.lnk");
+  std::sort(pins.begin(), pins.end());
+  EXPECT_EQ(Pins(), pins);
 }
 
 TEST_F(E2eCheckedPin, OneDifferingPinShowsEveryLineInOrder) {
@@ -431,7 +452,7 @@ TEST_F(E2eCheckedPin, HiddenPinWithTheSameTargetIsFoundByTheFileSearchOnly) {
   PlacePin(".Cmd.lnk", SampleBytes("sample13.lnk"));
   PlacePin(".Same.lnk", SampleBytes("sample9.lnk"));
   PlacePin("Zed.lnk", SampleBytes("sample13.lnk"));
-  const std::string shortcut = CopySample("sample8", "Browser.lnk");
+  const std::string shortcut = CopySample("sample9", "Browser.lnk");
 
   EXPECT_TRUE(Produced(Run(shortcut, "v"),
                        NamespaceLines(kBrowser) + FileSearchOpening(kBrowser) +
@@ -445,6 +466,9 @@ TEST_F(E2eCheckedPin, HiddenPinWithTheSameTargetIsFoundByTheFileSearchOnly) {
 
 using E2eCheckedPinUnpinByTarget = CheckedPinTest;
 
+// A shortcut given an AppUserModelID since it was pinned makes another
+// button: v pins it again. Unpinned, that pin goes first; then the old one,
+// which holds the same target under the shortcut's name.
 TEST_F(E2eCheckedPinUnpinByTarget, ShortcutChangedSincePinningIsStillUnpinned) {
   const std::string shortcut = CopySample("sample8", "Browser.lnk");
   ASSERT_TRUE(Pinned(Run(shortcut, "p")));
@@ -454,10 +478,12 @@ TEST_F(E2eCheckedPinUnpinByTarget, ShortcutChangedSincePinningIsStillUnpinned) {
       "Successfully set AppUserModelID 'Corvane.Test' for shortcut: " + shortcut + "\r\n", "", 0));
   ASSERT_NE(ReadFileBytes(shortcut), SampleBytes("sample8.lnk"));
 
-  // The checked pin still sees it pinned, by its target.
-  EXPECT_TRUE(Produced(Run(shortcut, "v"), NamespaceLines(kBrowser), "", 0));
-  EXPECT_EQ(Pins(), std::vector<std::string>{"Browser.lnk"});
+  EXPECT_EQ(Run(shortcut, "v").exitStatus, 0);
+  EXPECT_EQ(Pins(), (std::vector<std::string>{"Browser (2).lnk", "Browser.lnk"}));
+  EXPECT_EQ(PinBytes("Browser (2).lnk"), ReadFileBytes(shortcut));
 
+  EXPECT_TRUE(Unpinned(Run(shortcut, "u")));
+  EXPECT_EQ(Pins(), std::vector<std::string>{"Browser.lnk"});
   EXPECT_TRUE(Unpinned(Run(shortcut, "u")));
   EXPECT_TRUE(Pins().empty());
 }

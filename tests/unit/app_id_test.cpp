@@ -194,14 +194,18 @@ TEST(GetShortcutAppID, LoadsForReading) {
 TEST(SetShortcutAppID, StoresACopyCommitsSavesAndReports) {
   ShellDouble shell;
   EXPECT_TRUE(SetShortcutAppID(kShortcut, L"Contoso.App"));
-  EXPECT_EQ(shell.log(),
-            (Log{kCreate, kQueryFile, kLoadForWrite, kQueryStore,
-                 "IPropertyStore::SetValue(PKEY_AppUserModel_ID, vt 31 \"Contoso.App\")",
-                 "IPropertyStore::Commit", "PropVariantClear(vt 31 \"Contoso.App\")",
-                 "IPersistFile::Save(C:\\Links\\App.lnk, 1)",
-                 "wcout: Successfully set AppUserModelID 'Contoso.App' for shortcut: "
-                 "C:\\Links\\App.lnk\n",
-                 kReleaseStore, kReleaseFile, kReleaseLink}));
+  EXPECT_EQ(
+      shell.log(),
+      (Log{kCreate, kQueryFile, kLoadForWrite, kQueryStore,
+           "IPropertyStore::SetValue(PKEY_AppUserModel_ID, vt 31 \"Contoso.App\")",
+           "IPropertyStore::Commit", "PropVariantClear(vt 31 \"Contoso.App\")",
+           "IPersistFile::Save(C:\\Links\\App.lnk, 1)",
+           // Read back through a link object of its own.
+           kCreate, kQueryFile, kLoadForRead, kQueryStore, kGetValue,
+           "PropVariantClear(vt 31 \"Contoso.App\")", kReleaseStore, kReleaseFile, kReleaseLink,
+           "wcout: Successfully set AppUserModelID 'Contoso.App' for shortcut: "
+           "C:\\Links\\App.lnk\n",
+           kReleaseStore, kReleaseFile, kReleaseLink}));
   EXPECT_TRUE(shell.err().empty());
   ExpectNothingLeft(shell);
 }
@@ -262,6 +266,31 @@ TEST(SetShortcutAppID, FailedSaveGivesNoSuccessLine) {
             (Log{"wcerr: Failed to save shortcut file. HRESULT: 0x80070070\n", kReleaseStore,
                  kReleaseFile, kReleaseLink}));
   ExpectNothingLeft(shell);
+}
+
+// A link object may save and keep no identifier (Wine's does, and its
+// GetValue is not implemented): the read-back is the step that fails.
+TEST(SetShortcutAppID, SavedFileWithoutTheIdentifierFailsTheReadBack) {
+  struct Case {
+    const char* name;
+    void (*script)(ShellDouble&);
+    const wchar_t* line;
+  };
+  const Case cases[] = {
+      {"dropped", [](ShellDouble& s) { s.script.saveKeepsAppId = false; },
+       L"Failed to read back AppUserModelID property. HRESULT: 0x80004005\n"},
+      {"unreadable", [](ShellDouble& s) { s.script.link.getValue = E_NOTIMPL; },
+       L"Failed to read back AppUserModelID property. HRESULT: 0x80004001\n"},
+  };
+  for (const Case& c : cases) {
+    ShellDouble shell;
+    c.script(shell);
+    EXPECT_FALSE(SetShortcutAppID(kShortcut, L"Contoso.App")) << c.name;
+    EXPECT_EQ(shell.err(), c.line) << c.name;
+    EXPECT_TRUE(shell.out().empty()) << c.name;
+    EXPECT_EQ(shell.LogOf({"IPersistFile::Load"}), (Log{kLoadForWrite, kLoadForRead})) << c.name;
+    ExpectNothingLeft(shell);
+  }
 }
 
 TEST(SetShortcutAppID, IdentifierOutsideTheConsoleRangeStillSucceeds) {

@@ -74,16 +74,23 @@ TEST(Entry, ApartmentAlreadyOpenIsStillClosedOnce) {
 TEST(Entry, PinRunsInsideTheApartment) {
   ShellDouble shell;
   EXPECT_EQ(RunWith({L"C:\\x\\App.lnk", L"pull", L"surplus"}), 0);
-  EXPECT_EQ(shell.log(), (Log{
-                             "CoInitialize(null)",
-                             "cout: No matching icon found, pinning new icon\n",
-                             "ILCreateFromPathW(C:\\x\\App.lnk) -> list1",
-                             "CoCreateInstance(PinnedListClassId, null, 0x17, IID_IPinnedList3)",
-                             "IPinnedList3::Modify(null, list1, 4)",
-                             "IPinnedList3::Release -> 0",
-                             "ILFree(list1)",
-                             "CoUninitialize",
-                         }));
+  EXPECT_EQ(shell.LogOf({"Co", "cout:", "ILCreate", "IPinnedList3", "ILFree"}),
+            (Log{
+                "CoInitialize(null)",
+                "cout: No matching icon found, pinning new icon\n",
+                "ILCreateFromPathW(C:\\x\\App.lnk) -> list1",
+                "CoCreateInstance(PinnedListClassId, null, 0x17, IID_IPinnedList3)",
+                // The shortcut, read for the look at the pin folder.
+                "CoCreateInstance(CLSID_ShellLink, null, 0x1, IID_IShellLinkW)",
+                "IPinnedList3::Modify(null, list1, 4)",
+                "IPinnedList3::Release -> 0",
+                // The pin it made, read back from the pin folder.
+                "CoCreateInstance(CLSID_ShellLink, null, 0x1, IID_IShellLinkW)",
+                "ILFree(list1)",
+                "CoUninitialize",
+            }));
+  EXPECT_EQ(shell.log().front(), "CoInitialize(null)");
+  EXPECT_EQ(shell.log().back(), "CoUninitialize");
   EXPECT_TRUE(shell.err().empty());
 }
 
@@ -120,13 +127,14 @@ TEST(Entry, CheckedPinSearchesBothWaysThenPins) {
   EXPECT_EQ(RunWith({L"a.lnk", L"v"}), 0);
   const Log steps = shell.LogOf({"SHGetDesktopFolder", "FindFirstFileW", "cout:", "ILCreate",
                                  "IPinnedList3::Modify", "CoUninitialize"});
-  ASSERT_EQ(steps.size(), 6u);
+  ASSERT_EQ(steps.size(), 7u);
   EXPECT_EQ(steps[0], "SHGetDesktopFolder");
   EXPECT_EQ(steps[1].rfind("FindFirstFileW(", 0), 0u);
   EXPECT_EQ(steps[2], "cout: No matching icon found, pinning new icon\n");
   EXPECT_EQ(steps[3], "ILCreateFromPathW(a.lnk) -> list2");
   EXPECT_EQ(steps[4], "IPinnedList3::Modify(null, list2, 4)");
-  EXPECT_EQ(steps[5], "CoUninitialize");
+  EXPECT_EQ(steps[5].rfind("FindFirstFileW(", 0), 0u) << "the pin is looked for";
+  EXPECT_EQ(steps[6], "CoUninitialize");
 }
 
 TEST(Entry, CheckedPinWithAMatchPinsNothing) {

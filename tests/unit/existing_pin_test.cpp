@@ -5,6 +5,7 @@
 
 #include "double/shell_double.h"
 #include "pinning/existing_pin.h"
+#include "pinning/taskbar_button.h"
 
 namespace corvane {
 namespace {
@@ -44,6 +45,40 @@ TEST(SameTarget, ComparesUnitByUnitWithoutNormalising) {
   EXPECT_FALSE(SameTarget(L"C:\\A\\b.exe", L"c:\\a\\B.EXE"));
   EXPECT_FALSE(SameTarget(L"C:\\A\\", L"C:\\A"));
   EXPECT_FALSE(SameTarget(L"C:/A/b.exe", L"C:\\A\\b.exe"));
+}
+
+TEST(SameTaskbarButton, TargetArgumentsAndIdentifierMustAllBeEqual) {
+  const ShortcutLaunch app{L"C:\\A\\b.exe", L"--app=mail", L"Contoso.Mail"};
+  EXPECT_TRUE(SameTaskbarButton(app, {L"C:\\A\\b.exe", L"--app=mail", L"Contoso.Mail"}));
+  EXPECT_FALSE(SameTaskbarButton(app, {L"c:\\a\\b.exe", L"--app=mail", L"Contoso.Mail"}));
+  EXPECT_FALSE(SameTaskbarButton(app, {L"C:\\A\\b.exe", L"--app=chat", L"Contoso.Mail"}));
+  EXPECT_FALSE(SameTaskbarButton(app, {L"C:\\A\\b.exe", L"--app=mail", L"Contoso.Chat"}));
+  EXPECT_FALSE(SameTaskbarButton(app, {L"C:\\A\\b.exe", L"--app=mail", L""}));
+  // An identifier no one could read equals only another no one could read.
+  EXPECT_FALSE(SameTaskbarButton(app, {L"C:\\A\\b.exe", L"--app=mail", std::nullopt}));
+  EXPECT_TRUE(SameTaskbarButton({L"C:\\A\\b.exe", L"", std::nullopt},
+                                {L"C:\\A\\b.exe", L"", std::nullopt}));
+}
+
+TEST(FindPinnedByFiles, SameTargetUnderOtherArgumentsOrIdentifierIsAnotherButton) {
+  ShellDouble shell;
+  shell.script.links[kShortcut] = PointingAt(kTarget);
+  shell.script.links[kShortcut].arguments = L"--profile=Work";
+  shell.script.links[kShortcut].valueType = VT_LPWSTR;
+  shell.script.links[kShortcut].valueText = L"Contoso.Work";
+  shell.script.files = {L"Home.lnk", L"Other.lnk", L"Pinned.lnk"};
+  shell.script.links[kPinFolder + L"\\Home.lnk"] = shell.script.links[kShortcut];
+  shell.script.links[kPinFolder + L"\\Home.lnk"].arguments = L"--profile=Home";
+  shell.script.links[kOther] = shell.script.links[kShortcut];
+  shell.script.links[kOther].valueType = VT_BSTR;
+  shell.script.links[kOther].valueText = L"Contoso.Home";
+  EXPECT_FALSE(FindPinnedByFiles(kShortcut));
+  shell.script.links[kPinned] = shell.script.links[kShortcut];
+  shell.script.links[kPinned].valueType = VT_BSTR;
+  EXPECT_TRUE(FindPinnedByFiles(kShortcut));
+  EXPECT_EQ(shell.liveObjects(), 0);
+  EXPECT_EQ(shell.liveTaskMemory(), 0);
+  EXPECT_EQ(shell.liveStrings(), 0);
 }
 
 TEST(FindPinnedByNamespace, WalksThePinFolderAndFreesEachItemInOrder) {

@@ -13,6 +13,9 @@ using testing::ShellDouble;
 using Log = std::vector<std::string>;
 
 const std::wstring kShortcut = L"C:\\Users\\me\\App.lnk";
+const std::wstring kPinFolder =
+    L"C:\\Users\\me\\AppData\\Roaming\\Microsoft\\Internet Explorer\\Quick Launch\\User "
+    L"Pinned\\TaskBar";
 constexpr char kCreate[] = "CoCreateInstance(PinnedListClassId, null, 0x17, IID_IPinnedList3)";
 constexpr char kPinningLine[] = "cout: No matching icon found, pinning new icon\n";
 
@@ -53,10 +56,21 @@ class PinAndUnpin : public ::testing::TestWithParam<Operation> {
   ShellDouble shell;
 };
 
+// The pin folder is looked at after Modify, and before an unpin too: the
+// double's Modify pins into it as the taskbar does.
 TEST_P(PinAndUnpin, SuccessCallsModifyOnceAndReleasesInOrder) {
   EXPECT_EQ(RunOperation(GetParam()), 0);
-  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
-                          ModifyCall(), "IPinnedList3::Release -> 0", "ILFree(list1)"}));
+  const std::string look = "FindFirstFileW(" + testing::Utf8(kPinFolder) + "\\*) -> ";
+  const Log before = GetParam() == Operation::Pin ? Log{} : Log{look + "INVALID_HANDLE_VALUE"};
+  const std::string after =
+      look + (GetParam() == Operation::Pin ? "find1" : "INVALID_HANDLE_VALUE");
+  Log expected{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate};
+  expected.insert(expected.end(), before.begin(), before.end());
+  expected.insert(expected.end(),
+                  {ModifyCall(), "IPinnedList3::Release -> 0", after, "ILFree(list1)"});
+  EXPECT_EQ(shell.LogOf({"ILCreateFromPathW", kCreate, "IPinnedList3::", "FindFirstFileW", "ILFree",
+                         "fputws"}),
+            expected);
   EXPECT_TRUE(shell.err().empty());
   ExpectEverythingGivenBack();
 }
@@ -89,9 +103,11 @@ TEST_P(PinAndUnpin, CreationWithoutAnObjectEndsWithThreeSilently) {
 TEST_P(PinAndUnpin, FailedModifyReleasesThenReportsThenFrees) {
   shell.script.modify = E_FAIL;
   EXPECT_EQ(RunOperation(GetParam()), 4);
-  EXPECT_EQ(Calls(), (Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate,
-                          ModifyCall(), "IPinnedList3::Release -> 0",
-                          "fputws(stderr): IPinnedList3::Modify failed.\n", "ILFree(list1)"}));
+  const Log calls = Calls();
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(Log(calls.end() - 4, calls.end()),
+            (Log{ModifyCall(), "IPinnedList3::Release -> 0",
+                 "fputws(stderr): IPinnedList3::Modify failed.\n", "ILFree(list1)"}));
   ExpectEverythingGivenBack();
 }
 
@@ -102,6 +118,48 @@ TEST_P(PinAndUnpin, PositiveModifyResultsAreSuccess) {
   }
   EXPECT_TRUE(shell.err().empty());
   ExpectEverythingGivenBack();
+}
+
+// Modify answers S_OK and the pin folder never changes (reported of
+// Windows 11 24H2): the folder is looked at again for two seconds, then the
+// command fails as a refused Modify does.
+TEST_P(PinAndUnpin, SuccessThatNeverShowsFailsAfterTwoSecondsOfLooking) {
+  shell.script.modifyChangesPinFolder = false;
+  // An unpin must find its pin gone: it is there before and stays.
+  if (GetParam() == Operation::Unpin) shell.script.files = {L"App.lnk"};
+  EXPECT_EQ(RunOperation(GetParam()), 4);
+  EXPECT_EQ(shell.err(), L"IPinnedList3::Modify failed.\n");
+  EXPECT_EQ(shell.out(),
+            GetParam() == Operation::Pin ? L"No matching icon found, pinning new icon\n" : L"");
+  EXPECT_EQ(shell.LogOf({"Sleep"}), Log(20, "Sleep(100)"));
+  const Log calls = Calls();
+  ASSERT_GE(calls.size(), 2u);
+  EXPECT_EQ(Log(calls.end() - 2, calls.end()),
+            (Log{"fputws(stderr): IPinnedList3::Modify failed.\n", "ILFree(list1)"}));
+  ExpectEverythingGivenBack();
+  EXPECT_EQ(shell.liveFinds(), 0);
+}
+
+TEST_P(PinAndUnpin, EnvironmentVariableLeavesItToModify) {
+  shell.script.modifyChangesPinFolder = false;
+  shell.script.files = {L"App.lnk"};
+  shell.script.environment[L"CORVANE_NO_PIN_CHECK"] = L"1";
+  EXPECT_EQ(RunOperation(GetParam()), 0);
+  EXPECT_TRUE(shell.LogOf({"FindFirstFileW", "CoCreateInstance(CLSID_ShellLink"}).empty());
+  EXPECT_TRUE(shell.err().empty());
+}
+
+// A shortcut the link object cannot read is looked for by its file name,
+// which the taskbar gives its pin (compared without case).
+TEST(Pin, UnreadableShortcutIsLookedForByItsFileName) {
+  for (const auto& [pinned, status] :
+       {std::pair<std::wstring, int>{L"APP.lnk", 0}, {L"Other.lnk", 4}}) {
+    ShellDouble shell;
+    shell.script.link.load = E_FAIL;
+    shell.script.modifyChangesPinFolder = false;
+    shell.script.files = {pinned};
+    EXPECT_EQ(PinShortcut(kShortcut, nullptr), status) << testing::Utf8(pinned);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Pinning, PinAndUnpin, ::testing::Values(Operation::Pin, Operation::Unpin),

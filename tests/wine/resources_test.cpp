@@ -274,6 +274,7 @@ TEST(WindowsZip, HoldsTheProgramTheAdministratorsFilesAndAMatchingChecksum) {
       {"README.md", source + "/docs/windows-admin.md"},
       {"corv.exe", CORV_EXE},
       {"examples/pin-apps.cmd", source + "/examples/windows/pin-apps.cmd"},
+      {"examples/taskbar-layout.xml", source + "/examples/windows/taskbar-layout.xml"},
   };
   const support::TemporaryFolder unpacked;
   support::ProcessOptions inFolder;

@@ -117,6 +117,7 @@ ProcessResult RunInPrefix(std::vector<std::string> command, const WineRun& run,
     options.environment["CORVANE_PINNED_LIST_LOG"] = WindowsSpelling(run.serverLog);
   }
   options.environment["CORVANE_PINNED_LIST_RESULT"] = run.serverResult;
+  options.environment["CORVANE_PINNED_LIST_WRITE"] = run.serverWrites;
   command.insert(command.end(), run.arguments.begin(), run.arguments.end());
   return testing::RunProcess(CORVANE_WINE, command, options);
 }

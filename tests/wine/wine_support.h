@@ -67,6 +67,8 @@ struct WineRun {
   std::string serverLog;
   // What the server's Modify returns: S_OK, S_FALSE or an HRESULT in hex.
   std::string serverResult = "S_OK";
+  // When a successful Modify changes the pin folder: now, late or never.
+  std::string serverWrites = "now";
   bool mergeStderrIntoStdout = false;
 };
 

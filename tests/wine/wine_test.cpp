@@ -239,6 +239,33 @@ TEST_F(WinePin, FailureFromModifyEndsWithFourAfterReleasingTheObject) {
             Concat({Pinned(shortcut), Unpinned(shortcut), Pinned(shortcut), Unpinned(shortcut)}));
 }
 
+// Success is what shows in the pin folder. The server writes it as Modify
+// returns or half a second later, and corv succeeds either way; where it
+// answers S_OK and changes nothing, corv looks for two seconds and fails as
+// for a refused Modify.
+TEST_F(WinePin, SuccessIsWhatShowsInThePinFolder) {
+  work_.CopyExample("Example.lnk", "a.lnk");
+  const std::string shortcut = work_.Windows("a.lnk");
+  WineRun run;
+  for (const char* when : {"now", "late"}) {
+    SCOPED_TRACE(when);
+    run.serverWrites = when;
+    EXPECT_TRUE(Produced(RunWith(run, {shortcut, "p"}), kPinningNewIcon, "", 0));
+    EXPECT_EQ(testing::ReadFileBytes(PinFolder() + "/a.lnk"), ExampleBytes("Example.lnk"));
+    EXPECT_TRUE(Produced(RunWith(run, {shortcut, "u"}), "", "", 0));
+    EXPECT_FALSE(std::filesystem::exists(PinFolder() + "/a.lnk"));
+  }
+  run.serverWrites = "never";
+  EXPECT_TRUE(
+      Produced(RunWith(run, {shortcut, "p"}), kPinningNewIcon, kModifyFailed, kModifyFailedStatus));
+  EXPECT_FALSE(std::filesystem::exists(PinFolder() + "/a.lnk"));
+  testing::WriteFileBytes(PinFolder() + "/a.lnk", ExampleBytes("Example.lnk"));
+  EXPECT_TRUE(Produced(RunWith(run, {shortcut, "u"}), "", kModifyFailed, kModifyFailedStatus));
+  EXPECT_TRUE(std::filesystem::exists(PinFolder() + "/a.lnk"));
+  EXPECT_EQ(Log(), Concat({Pinned(shortcut), Unpinned(shortcut), Pinned(shortcut),
+                           Unpinned(shortcut), Pinned(shortcut), Unpinned(shortcut)}));
+}
+
 TEST_F(WinePin, MergedOutputKeepsTheProgressLineBeforeTheFailure) {
   work_.CopyExample("Example.lnk", "a.lnk");
   WineRun run;
@@ -306,9 +333,12 @@ TEST_F(WineShortcutPath, WineShellTakesNoRelativePaths) {
   EXPECT_TRUE(Log().empty());
 }
 
+// The pin made is of only.lnk, not of the "o*.lnk" asked for, which never
+// shows in the pin folder: the pin fails.
 TEST_F(WineShortcutPath, WineShellMatchesWildcardsInAnAbsolutePath) {
   work_.CopyExample("Example.lnk", "only.lnk");
-  EXPECT_TRUE(Produced(Run(work_.Windows("o*.lnk"), "p"), kPinningNewIcon, "", 0));
+  EXPECT_TRUE(Produced(Run(work_.Windows("o*.lnk"), "p"), kPinningNewIcon, kModifyFailed,
+                       kModifyFailedStatus));
   EXPECT_EQ(Log(), Pinned(work_.Windows("only.lnk")));
 }
 

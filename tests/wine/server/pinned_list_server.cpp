@@ -4,11 +4,23 @@
 // slot by slot here, independently of the program's own declaration, so a
 // call through the wrong slot shows up in the log.
 //
+// Like the taskbar, a Modify that succeeds changes the user's pin folder,
+// %APPDATA%\Microsoft\Internet Explorer\Quick Launch\User Pinned\TaskBar:
+// a pin puts a copy of the shortcut there under its own name ("App.lnk",
+// then "App (2).lnk", ... when the name is taken by other bytes; nothing
+// when a pin holds the same bytes already), and an unpin removes the pins
+// that hold the shortcut's bytes, or else the pin under its name.
+//
 // Environment:
 //   CORVANE_PINNED_LIST_LOG     file that receives one UTF-8 line per event
 //                               (appended; nothing is logged when unset)
 //   CORVANE_PINNED_LIST_RESULT  what Modify returns: S_OK (the default),
 //                               S_FALSE, or an HRESULT such as 0x80004005
+//   CORVANE_PINNED_LIST_WRITE   when a successful Modify changes the pin
+//                               folder: "now" (the default), "late" (half a
+//                               second after it returns, from a thread of
+//                               its own), or "never" (it answers and changes
+//                               nothing, as Windows 11 24H2 is reported to)
 //
 // Log lines:
 //   Modify(<unpin>, <pin>, <caller>)  each list is "null" or the file-system
@@ -62,6 +74,105 @@ std::wstring Describe(PCIDLIST_ABSOLUTE list) {
   wchar_t path[MAX_PATH] = {};
   if (!SHGetPathFromIDListW(list, path)) return L"<no path>";
   return L"\"" + std::wstring(path) + L"\"";
+}
+
+// The bytes of a file; false when it cannot be read.
+bool ReadFileBytes(const std::wstring& path, std::string& bytes) {
+  const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes.clear();
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  CloseHandle(file);
+  return true;
+}
+
+std::wstring PinFolder() {
+  wchar_t appData[MAX_PATH] = {};
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, appData))) {
+    return std::wstring();
+  }
+  return std::wstring(appData) +
+         L"\\Microsoft\\Internet Explorer\\Quick Launch\\User Pinned\\TaskBar";
+}
+
+// "App.lnk" for the first number, then "App (2).lnk", "App (3).lnk", ...
+std::wstring NumberedName(const std::wstring& name, int number) {
+  if (number == 1) return name;
+  const std::size_t dot = name.find_last_of(L'.');
+  const std::size_t stem = dot == std::wstring::npos ? name.size() : dot;
+  return name.substr(0, stem) + L" (" + std::to_wstring(number) + L")" + name.substr(stem);
+}
+
+// What the taskbar does to its folder when a pin or an unpin of the
+// shortcut at path took.
+void ChangePinFolder(const std::wstring& path, bool pin) {
+  const std::wstring folder = PinFolder();
+  std::string shortcut;
+  if (folder.empty() || !ReadFileBytes(path, shortcut)) return;
+  const std::wstring name = path.substr(path.find_last_of(L"\\/") + 1);
+  if (pin) {
+    SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
+    for (int number = 1; number < 100; ++number) {
+      const std::wstring pinPath = folder + L"\\" + NumberedName(name, number);
+      std::string pinned;
+      if (ReadFileBytes(pinPath, pinned)) {
+        if (pinned == shortcut) return;
+        continue;
+      }
+      CopyFileW(path.c_str(), pinPath.c_str(), TRUE);
+      return;
+    }
+    return;
+  }
+  bool removed = false;
+  WIN32_FIND_DATAW entry;
+  const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::wstring pinPath = folder + L"\\" + entry.cFileName;
+      std::string pinned;
+      if (ReadFileBytes(pinPath, pinned) && pinned == shortcut && DeleteFileW(pinPath.c_str())) {
+        removed = true;
+      }
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+  }
+  if (!removed) DeleteFileW((folder + L"\\" + name).c_str());
+}
+
+// A change the taskbar makes half a second late. It holds the server, so
+// the DLL stays loaded until the thread is done.
+struct LateChange {
+  std::wstring path;
+  bool pin;
+};
+
+DWORD WINAPI MakeLateChange(LPVOID parameter) {
+  LateChange* change = static_cast<LateChange*>(parameter);
+  Sleep(500);
+  ChangePinFolder(change->path, change->pin);
+  delete change;
+  InterlockedDecrement(&serverLocks);
+  return 0;
+}
+
+void ChangePinFolderAsConfigured(PCIDLIST_ABSOLUTE item, bool pin) {
+  const std::wstring when = Environment(L"CORVANE_PINNED_LIST_WRITE");
+  wchar_t path[MAX_PATH] = {};
+  if (when == L"never" || !SHGetPathFromIDListW(item, path)) return;
+  if (when != L"late") {
+    ChangePinFolder(path, pin);
+    return;
+  }
+  InterlockedIncrement(&serverLocks);
+  const HANDLE thread =
+      CreateThread(nullptr, 0, MakeLateChange, new LateChange{path, pin}, 0, nullptr);
+  if (thread != nullptr) CloseHandle(thread);
 }
 
 HRESULT ConfiguredResult() {
@@ -126,7 +237,11 @@ HRESULT STDMETHODCALLTYPE Modify(PinnedList*, PCIDLIST_ABSOLUTE unpin, PCIDLIST_
                                  DWORD caller) {
   Log(L"Modify(" + Describe(unpin) + L", " + Describe(pin) + L", " + std::to_wstring(caller) +
       L")");
-  return ConfiguredResult();
+  const HRESULT result = ConfiguredResult();
+  if (SUCCEEDED(result) && (pin == nullptr) != (unpin == nullptr)) {
+    ChangePinFolderAsConfigured(pin != nullptr ? pin : unpin, pin != nullptr);
+  }
+  return result;
 }
 
 const PinnedListVtbl kPinnedListVtbl = {

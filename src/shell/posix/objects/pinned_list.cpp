@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "pinning/taskbar_button.h"
 #include "shell/known_folders.h"
 #include "shell/posix/host/errors.h"
 #include "shell/posix/host/file_io.h"
@@ -216,19 +217,11 @@ HRESULT Pin(const std::string& source) {
   return HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
-// What makes a pinned shortcut the same taskbar button as another: where it
-// points, with which arguments, under which AppUserModelID. Empty text
-// stands for none.
-struct Button {
-  std::wstring target;
-  std::wstring arguments;
-  std::wstring appId;
-
-  static Button Of(const LinkFile& link) {
-    return {LinkTarget(link), link.Text(link.arguments), LinkAppUserModelId(link)};
-  }
-  bool operator==(const Button&) const = default;
-};
+// What a loaded shortcut starts. The stand-in reads every identifier, so
+// appId is never unknown; empty text stands for none.
+ShortcutLaunch LaunchOf(const LinkFile& link) {
+  return {LinkTarget(link), link.Text(link.arguments), LinkAppUserModelId(link)};
+}
 
 // The pins of a shortcut are the pinned files with its exact bytes, and the
 // pinned shortcuts that make the same button: the same target, arguments
@@ -248,7 +241,7 @@ HRESULT Unpin(const std::string& source) {
   const HRESULT loaded = LoadLinkFile(source, sourceFile, sourceLink);
   if (RanOut(loaded)) return loaded;
   const bool sourceLoaded = SUCCEEDED(loaded);
-  const Button button = sourceLoaded ? Button::Of(sourceLink) : Button{};
+  const ShortcutLaunch button = sourceLoaded ? LaunchOf(sourceLink) : ShortcutLaunch{};
   unique_fd folder;
   if (const HRESULT hr = OpenPinFolder(MissingFolders::Fail, folder); FAILED(hr)) {
     // No pin folder holds no pins.
@@ -272,11 +265,11 @@ HRESULT Unpin(const std::string& source) {
       pins.Add(entry);
       return 0;
     }
-    const Button pinnedButton = Button::Of(pinned);
-    if (!button.target.empty() && pinnedButton == button) {
+    const ShortcutLaunch launch = LaunchOf(pinned);
+    if (!button.target.empty() && SameTaskbarButton(launch, button)) {
       pins.Add(entry);
-    } else if (SameFileName(entry, name) && (button.target.empty() || pinnedButton.target.empty() ||
-                                             pinnedButton.target == button.target)) {
+    } else if (SameFileName(entry, name) && (button.target.empty() || launch.target.empty() ||
+                                             SameTarget(launch.target, button.target))) {
       sameNamed.Add(entry);
     }
     return 0;
