@@ -1,8 +1,12 @@
 // Opening and reading whole regular files, as loads and pins read shortcuts.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,8 +15,11 @@
 
 namespace {
 
+using corvane::posix::kFileBusy;
+using corvane::posix::kFileReplaced;
 using corvane::posix::kFileTooLarge;
 using corvane::posix::OpenedFile;
+using corvane::testing::ListFolder;
 using corvane::testing::TemporaryFolder;
 using corvane::testing::WriteFileBytes;
 
@@ -46,6 +53,29 @@ TEST_F(OpenedFileTest, FileOfTheLimitIsReadAndOneByteMoreIsTooLarge) {
   WriteFileBytes(path, std::string(101, 'x'));
   ASSERT_EQ(file.Open(path), 0);
   EXPECT_EQ(file.ReadAll(100, bytes), kFileTooLarge);
+}
+
+// Another holder of the file's lock, a reader's shared one included, keeps
+// a replacement waiting, and it gives up after five seconds.
+TEST_F(OpenedFileTest, ReplacementGivesUpOnAFileAnotherHoldsLocked) {
+  const std::string path = folder_.path() + "/file";
+  WriteFileBytes(path, "old");
+  const int reader = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(flock(reader, LOCK_SH), 0);
+  OpenedFile file;
+  EXPECT_EQ(file.OpenToReplace(path), kFileBusy);
+  close(reader);
+}
+
+// The name removed after the open: nothing is written.
+TEST_F(OpenedFileTest, ReplaceOfARemovedNameWritesNothing) {
+  const std::string path = folder_.path() + "/file";
+  WriteFileBytes(path, "old");
+  OpenedFile file;
+  ASSERT_EQ(file.OpenToReplace(path), 0);
+  ASSERT_EQ(unlink(path.c_str()), 0);
+  EXPECT_EQ(file.Replace({'n', 'e', 'w'}), kFileReplaced);
+  EXPECT_EQ(ListFolder(folder_.path()), std::vector<std::string>{});
 }
 
 }  // namespace
