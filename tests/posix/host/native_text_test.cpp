@@ -18,7 +18,13 @@ using corvane::posix::LessIgnoringCaseNative;
 using corvane::posix::NativePath;
 using corvane::posix::SameTextIgnoringCaseNative;
 using corvane::posix::Utf16Length;
-using corvane::posix::Utf16Prefix;
+
+// What CopyUtf16Prefix copies into a buffer of units and a terminator.
+std::wstring Utf16Prefix(std::wstring_view text, std::size_t units) {
+  std::wstring buffer(units + 1, L'?');
+  corvane::posix::CopyUtf16Prefix(text, buffer.data(), units + 1);
+  return buffer.c_str();
+}
 
 // The wide character that stands for a byte that is not valid UTF-8.
 wchar_t Escaped(unsigned char byte) { return static_cast<wchar_t>(0xDC00 + byte); }

@@ -255,13 +255,17 @@ TEST_F(PosixFindFiles, ManyEntriesComeBackOnceEachInOrder) {
 }
 
 TEST(PosixUtf16Prefix, CutsAtWholeCharacters) {
-  using corvane::posix::Utf16Prefix;
-  EXPECT_EQ(Utf16Prefix(L"abc", 5), L"abc");
-  EXPECT_EQ(Utf16Prefix(L"abc", 2), L"ab");
-  EXPECT_EQ(Utf16Prefix(L"a\U0001F600b", 2), L"a");
-  EXPECT_EQ(Utf16Prefix(L"a\U0001F600b", 3), L"a\U0001F600");
-  const std::wstring longName(300, L'n');
-  EXPECT_EQ(Utf16Prefix(longName, MAX_PATH - 1).size(), static_cast<std::size_t>(MAX_PATH - 1));
+  const auto copied = [](std::wstring_view text, std::size_t units) {
+    std::wstring buffer(units, L'?');
+    corvane::posix::CopyUtf16Prefix(text, buffer.data(), units);
+    return std::wstring(buffer.c_str());
+  };
+  EXPECT_EQ(copied(L"abc", 6), L"abc");
+  EXPECT_EQ(copied(L"abc", 3), L"ab");
+  EXPECT_EQ(copied(L"a\U0001F600b", 3), L"a");
+  EXPECT_EQ(copied(L"a\U0001F600b", 4), L"a\U0001F600");
+  EXPECT_EQ(copied(std::wstring(300, L'n'), MAX_PATH).size(),
+            static_cast<std::size_t>(MAX_PATH - 1));
 }
 
 }  // namespace

@@ -120,25 +120,17 @@ std::wstring DecodeNativeText(std::string_view bytes) {
   return text;
 }
 
-namespace {
-
-// What encoding a text does with its backslashes.
-enum class Backslashes { Keep, ToSlashes };
-
-// EncodeNativeText, with backslashes kept or turned into slashes.
-std::string Encode(std::wstring_view text, Backslashes backslashes) {
-  const bool slashes = backslashes == Backslashes::ToSlashes;
+std::string EncodeNativeText(std::wstring_view text) {
   // ASCII, the usual case, is one byte a character: the text gets room for
   // that many, and for four bytes a character from the first that is not.
   std::string bytes(text.size(), '\0');
   const wchar_t* const in = text.data();
   char* const out = bytes.data();
-  const char backslash = slashes ? '/' : '\\';
   std::size_t i = 0;
   for (; i < text.size(); ++i) {
     const auto unit = static_cast<char32_t>(in[i]);
     if (unit >= 0x80) break;
-    out[i] = unit == U'\\' ? backslash : static_cast<char>(unit);
+    out[i] = static_cast<char>(unit);
   }
   if (i == text.size()) return bytes;
   bytes.resize(i);
@@ -146,7 +138,7 @@ std::string Encode(std::wstring_view text, Backslashes backslashes) {
   for (; i < text.size(); ++i) {
     const auto unit = static_cast<char32_t>(text[i]);
     if (unit < 0x80) {
-      bytes += slashes && unit == U'\\' ? '/' : static_cast<char>(unit);
+      bytes += static_cast<char>(unit);
     } else if (unit >= kEscapeBase + 0x80 && unit <= kEscapeBase + 0xFF) {
       bytes += static_cast<char>(unit - kEscapeBase);
     } else if (unit > 0x10FFFF) {
@@ -158,11 +150,13 @@ std::string Encode(std::wstring_view text, Backslashes backslashes) {
   return bytes;
 }
 
-}  // namespace
-
-std::string EncodeNativeText(std::wstring_view text) { return Encode(text, Backslashes::Keep); }
-
-std::string NativePath(std::wstring_view path) { return Encode(path, Backslashes::ToSlashes); }
+std::string NativePath(std::wstring_view path) {
+  // Only a backslash encodes to the byte 0x5C: no byte of a longer sequence,
+  // nor an escaped byte, is below 0x80.
+  std::string native = EncodeNativeText(path);
+  std::replace(native.begin(), native.end(), '\\', '/');
+  return native;
+}
 
 std::size_t Utf16Length(std::wstring_view text) {
   std::size_t units = 0;
@@ -170,6 +164,10 @@ std::size_t Utf16Length(std::wstring_view text) {
   return units;
 }
 
+namespace {
+
+// The longest prefix of the text that fits in `units` UTF-16 units, never
+// ending between the two halves of a surrogate pair.
 std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units) {
   // No character takes more than two units.
   if (text.size() <= units / 2) return text;
@@ -183,6 +181,8 @@ std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units) {
   }
   return text.substr(0, length);
 }
+
+}  // namespace
 
 void CopyUtf16Prefix(std::wstring_view text, wchar_t* buffer, std::size_t units) {
   const std::wstring_view fitting = Utf16Prefix(text, units - 1);

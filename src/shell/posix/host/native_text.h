@@ -35,13 +35,9 @@ std::string NativePath(std::wstring_view path);
 // The number of UTF-16 units the text takes on Windows.
 std::size_t Utf16Length(std::wstring_view text);
 
-// The longest prefix of the text that fits in `units` UTF-16 units, never
-// ending between the two halves of a surrogate pair.
-std::wstring_view Utf16Prefix(std::wstring_view text, std::size_t units);
-
 // Copies into a caller's buffer of `units` UTF-16 units (at least one) as
-// much of the text as fits with its terminator, as Utf16Prefix cuts it, and
-// terminates it.
+// much of the text as fits with its terminator, never ending between the two
+// halves of a surrogate pair, and terminates it.
 void CopyUtf16Prefix(std::wstring_view text, wchar_t* buffer, std::size_t units);
 
 // Decodes text in the Windows-1252 code page, the stand-in's ANSI code page.

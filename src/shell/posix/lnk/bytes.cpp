@@ -1,6 +1,26 @@
 #include "shell/posix/lnk/bytes.h"
 
 namespace corvane::posix {
+namespace {
+
+// The UTF-16 code units of a wide string (characters above U+FFFF become
+// surrogate pairs).
+std::u16string ToUtf16(std::wstring_view text) {
+  std::u16string units;
+  units.reserve(text.size());
+  for (wchar_t c : text) {
+    const auto code = static_cast<std::uint32_t>(c);
+    if (code >= 0x10000 && code <= 0x10FFFF) {
+      units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+      units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+    } else {
+      units.push_back(static_cast<char16_t>(code));
+    }
+  }
+  return units;
+}
+
+}  // namespace
 
 bool ReadUtf16(Bytes bytes, std::size_t offset, std::size_t units, std::wstring& text) {
   if (units > bytes.size() / 2 || !Fits(bytes.size(), offset, units * 2)) return false;
@@ -31,23 +51,10 @@ bool AppendUtf16Text(Bytes bytes, std::size_t offset, std::size_t units, std::ws
   return true;
 }
 
-std::u16string ToUtf16(std::wstring_view text) {
-  std::u16string units;
-  units.reserve(text.size());
-  for (wchar_t c : text) {
-    const auto code = static_cast<std::uint32_t>(c);
-    if (code >= 0x10000 && code <= 0x10FFFF) {
-      units.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-      units.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-    } else {
-      units.push_back(static_cast<char16_t>(code));
-    }
-  }
-  return units;
-}
-
-void AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text) {
-  for (char16_t unit : ToUtf16(text)) AppendU16(out, unit);
+std::size_t AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text) {
+  const std::u16string units = ToUtf16(text);
+  for (char16_t unit : units) AppendU16(out, unit);
+  return units.size();
 }
 
 }  // namespace corvane::posix

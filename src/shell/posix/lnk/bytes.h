@@ -83,11 +83,8 @@ bool ReadUtf16(Bytes bytes, std::size_t offset, std::size_t units, std::wstring&
 // ReadUtf16, appending the text to what `text` holds.
 bool AppendUtf16Text(Bytes bytes, std::size_t offset, std::size_t units, std::wstring& text);
 
-// The UTF-16 code units of a wide string (characters above U+FFFF become
-// surrogate pairs).
-std::u16string ToUtf16(std::wstring_view text);
-
-// Appends the UTF-16 little-endian bytes of the text.
-void AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text);
+// Appends the UTF-16 little-endian bytes of the text; gives the number of
+// units appended.
+std::size_t AppendUtf16(std::vector<std::uint8_t>& out, std::wstring_view text);
 
 }  // namespace corvane::posix

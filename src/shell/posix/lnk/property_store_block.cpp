@@ -175,11 +175,12 @@ bool EncodeTypedValue(const TypedValue& value, std::vector<std::uint8_t>& encode
   if (const std::size_t size = typed_value::FixedSize(value.type); size != 0) {
     encoded.insert(encoded.end(), value.fixed, value.fixed + size);
   } else if (value.type == VT_LPWSTR || value.type == VT_BSTR) {
-    const std::u16string units = ToUtf16(value.text);
-    const std::size_t count = units.size() + 1;
-    AppendU32(encoded, static_cast<std::uint32_t>(value.type == VT_LPWSTR ? count : count * 2));
-    for (char16_t unit : units) AppendU16(encoded, unit);
+    const std::size_t countAt = encoded.size();
+    AppendU32(encoded, 0);  // the count of characters (or bytes, for a BSTR), set below
+    const std::size_t count = AppendUtf16(encoded, value.text) + 1;
     AppendU16(encoded, 0);
+    WriteU32(encoded, countAt,
+             static_cast<std::uint32_t>(value.type == VT_LPWSTR ? count : count * 2));
   } else if (value.type == VT_CLSID) {
     AppendGuid(encoded, value.guid);
   } else {
