@@ -1,7 +1,5 @@
 // Opening and reading whole regular files, as loads and pins read shortcuts.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -55,24 +53,15 @@ TEST_F(OpenedFileTest, FileOfTheLimitIsReadAndOneByteMoreIsTooLarge) {
   EXPECT_EQ(file.ReadAll(100, bytes), kFileTooLarge);
 }
 
-// Another holder of the file's lock, a reader's shared one included, keeps
-// a replacement waiting, and it gives up after five seconds.
-TEST_F(OpenedFileTest, ReplacementGivesUpOnAFileAnotherHoldsLocked) {
+// Another replacement of the file waits for the one that holds it, and
+// gives up after five seconds; a name removed after the open gets nothing
+// written.
+TEST_F(OpenedFileTest, ReplacementWaitsForTheLockAndWritesOnlyTheOpenedFile) {
   const std::string path = folder_.path() + "/file";
   WriteFileBytes(path, "old");
-  const int reader = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ASSERT_EQ(flock(reader, LOCK_SH), 0);
-  OpenedFile file;
-  EXPECT_EQ(file.OpenToReplace(path), kFileBusy);
-  close(reader);
-}
-
-// The name removed after the open: nothing is written.
-TEST_F(OpenedFileTest, ReplaceOfARemovedNameWritesNothing) {
-  const std::string path = folder_.path() + "/file";
-  WriteFileBytes(path, "old");
-  OpenedFile file;
+  OpenedFile file, second;
   ASSERT_EQ(file.OpenToReplace(path), 0);
+  EXPECT_EQ(second.OpenToReplace(path), kFileBusy);
   ASSERT_EQ(unlink(path.c_str()), 0);
   EXPECT_EQ(file.Replace({'n', 'e', 'w'}), kFileReplaced);
   EXPECT_EQ(ListFolder(folder_.path()), std::vector<std::string>{});
