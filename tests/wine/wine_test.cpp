@@ -186,6 +186,24 @@ TEST_F(WineCheckedPin, PinWithTheSameTargetMeansNothingToDo) {
   EXPECT_TRUE(Log().empty());
 }
 
+// One program with other arguments is another taskbar button: v pins it
+// beside the pin of the same target, and finds the pin of its own. (Another
+// AppUserModelID cannot be shown here: Wine's link object reads none, so
+// under Wine every identifier is unknown and equal.)
+TEST_F(WineCheckedPin, SameTargetWithOtherArgumentsIsPinned) {
+  std::filesystem::create_directories(PinFolder());
+  testing::WriteFileBytes(PinFolder() + "/Pinned.lnk", testing::SampleBytes("sample9.lnk"));
+  testing::WriteFileBytes(work_.Unix("Other.lnk"), testing::SampleBytes("sample8.lnk"));
+  testing::WriteFileBytes(work_.Unix("Same.lnk"), testing::SampleBytes("sample9.lnk"));
+  const testing::ProcessResult other = Run(work_.Windows("Other.lnk"), "v");
+  EXPECT_EQ(other.exitStatus, 0);
+  EXPECT_TRUE(other.out.ends_with(kPinningNewIcon)) << other.out;
+  const testing::ProcessResult same = Run(work_.Windows("Same.lnk"), "v");
+  EXPECT_EQ(same.exitStatus, 0);
+  EXPECT_EQ(same.out.find(kPinningNewIcon), std::string::npos) << same.out;
+  EXPECT_EQ(Log(), Pinned(work_.Windows("Other.lnk")));
+}
+
 TEST_F(WineCheckedPin, UnreadableAndDifferentPinsLetThePinGoAhead) {
   work_.CopyExample("Example.lnk", "a.lnk");
   const std::string shortcut = work_.Windows("a.lnk");
