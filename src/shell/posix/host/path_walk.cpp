@@ -61,8 +61,6 @@ class Walk {
     pending_ = PathComponents(path);
     std::reverse(pending_.begin(), pending_.end());
     if (const int error = Restart(); error != 0) return error;
-    name_ = ".";
-    if (fstat(current_.get(), &entry_) != 0) return errno;
     while (!pending_.empty()) {
       std::string name = std::move(pending_.back());
       pending_.pop_back();
@@ -93,6 +91,10 @@ class Walk {
       currentStatus_ = status;
     }
     if (ownFolders_ && !Owned(current_.get(), currentStatus_, true)) return EACCES;
+    // The path ended in a folder (the root, or a link's "." or ""): the
+    // entry is that folder itself.
+    name_ = ".";
+    entry_ = currentStatus_;
     return 0;
   }
 
