@@ -54,7 +54,8 @@ void ThroughTheLinkObject(const std::uint8_t* data, std::size_t size) {
   const HRESULT got = object.link->GetPath(buffer.get(), MAX_PATH, nullptr, 0);
   if (FAILED(got)) Fail("GetPath failed on a loaded link");
   const std::wstring target = posix::LinkTarget(parsed);
-  const std::wstring_view expected = posix::Utf16Prefix(target, MAX_PATH - 1);
+  wchar_t expected[MAX_PATH];
+  posix::CopyUtf16Prefix(target, expected, MAX_PATH);
   if ((got == S_FALSE) != target.empty() || std::wstring_view(buffer.get()) != expected) {
     Fail("GetPath differs from the link's target");
   }
