@@ -21,8 +21,11 @@ version() {  # project(VERSION), the entries under [Unreleased]
 git -C "$work" init -q && version 0.1.0 '- A change.' >/dev/null && git -C "$work" add CHANGELOG.md
 GIT_AUTHOR_DATE=@1767312000 GIT_COMMITTER_DATE=@1767312000 git -C "$work" -c user.name=Test \
   -c user.email=test@example.org commit -q -m 'One change'
-[ "$(version 0.1.0 '- A change.')" = "0.1.0+g212108b7fc4c, dated 1767312000" ] || fail unreleased
-[ "$(version 0.1.0 '')" = "0.1.0, dated 1767312000" ] || fail "changelog cut for 0.1.0"
+# The commit is 24 hours after 0.1.0's release date began: snapshot 0.1.0.25.
+[ "$(version 0.1.0 '- A change.')" = \
+  "0.1.0.25+g212108b7fc4c (a snapshot, file version 0.1.0.25), dated 1767312000" ] || fail unreleased
+[ "$(version 0.1.0 '')" = "0.1.0 (a release, file version 0.1.0.0), dated 1767312000" ] ||
+  fail "changelog cut for 0.1.0"
 [ -z "$(version 0.2.0 '')" ] || fail "project(VERSION) 0.2.0 after release 0.1.0 is taken"
 
 copy=$work/elsewhere/corvane
