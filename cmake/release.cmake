@@ -11,7 +11,8 @@
 # release's date in the changelog to the commit's time, plus one, and stops
 # at 65535, so a snapshot sorts above the release it follows and below the
 # next one, for Windows' four-number versions and for Debian's ordering
-# alike, and a later commit gets a number no smaller. A release's N is 0.
+# alike, and a commit made later never gets a smaller one. A release's N
+# is 0.
 #
 # CORVANE_FILE_VERSION is the same as four numbers (0.1.0.0 for 0.1.0),
 # corv.exe's numeric file and product version; CORVANE_VERSION_TWEAK is N;

@@ -3,7 +3,7 @@
 # names what is missing and stops), builds with every compiler warning an
 # error, and runs the whole test suite: the Linux build (with end-to-end runs
 # under valgrind), corv.exe from the Windows build under Wine next to it, the
-# Windows release built twice and signed (scripts/release-test.sh), the
+# Windows release built three times and signed (scripts/release-test.sh), the
 # Debian package installed and tried (scripts/deb-test.sh), the suite again
 # under AddressSanitizer and UndefinedBehaviorSanitizer, and a minute of each
 # fuzzer.
