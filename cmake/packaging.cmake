@@ -47,12 +47,43 @@ else()
   add_custom_target(corvane_manual_page ALL DEPENDS corv.1.gz)
   install(FILES "${CMAKE_CURRENT_BINARY_DIR}/corv.1.gz" DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/corvane RENAME copyright)
+  # The package is native (its version has no Debian revision), so its
+  # changelog.gz is a Debian changelog: one entry for this version, dated
+  # SOURCE_DATE_EPOCH, and CHANGELOG.md after the "Old Changelog:" line,
+  # below which Debian's tools read nothing. Compressed with -n, so the
+  # bytes repeat.
+  set(CORVANE_DEB_MAINTAINER "Corvane developers <maintainers@corvane.invalid>" CACHE STRING
+      "The Debian package's Maintainer field: a name and an e-mail address")
+  execute_process(COMMAND date -u -R -d "@${CORVANE_SOURCE_DATE_EPOCH}"
+    OUTPUT_VARIABLE corvane_deb_date OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  file(READ CHANGELOG.md corvane_changes)
+  file(WRITE "${CMAKE_CURRENT_BINARY_DIR}/changelog.new"
+    "corvane (${CORVANE_RELEASE_VERSION}) unstable; urgency=medium\n\n"
+    "  * Corvane ${CORVANE_RELEASE_VERSION}; its changes are in CHANGELOG.md, below.\n\n"
+    " -- ${CORVANE_DEB_MAINTAINER}  ${corvane_deb_date}\n\n"
+    "Old Changelog:\n\n${corvane_changes}")
+  configure_file("${CMAKE_CURRENT_BINARY_DIR}/changelog.new" changelog COPYONLY)
+  add_custom_command(OUTPUT changelog.gz
+    COMMAND gzip -9nkf changelog
+    DEPENDS "${CMAKE_CURRENT_BINARY_DIR}/changelog"
+    COMMENT "Compressing the changelog" VERBATIM)
+  add_custom_target(corvane_changelog ALL DEPENDS changelog.gz)
+  install(FILES "${CMAKE_CURRENT_BINARY_DIR}/changelog.gz"
+          DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/corvane)
+  # A static corv is so on purpose, and lintian is told why.
+  if(CORVANE_STATIC_CORV AND CORVANE_CAN_LINK_STATIC)
+    install(FILES resources/corvane.lintian-overrides
+            DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/lintian/overrides RENAME corvane)
+  endif()
 
   # cpack --preset linux: corvane_<version>_<architecture>.deb, installing
-  # below /usr.
+  # below /usr. Its version is the release version (cmake/release.cmake): a
+  # snapshot's 0.1.0.N+g<commit> sorts above 0.1.0 and below 0.1.1 in
+  # Debian's order too.
+  set(CPACK_PACKAGE_VERSION "${CORVANE_RELEASE_VERSION}")
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Corvane developers")
+  set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CORVANE_DEB_MAINTAINER}")
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_STRIP_FILES ON)
   # The summary above is the first line; this is the rest.

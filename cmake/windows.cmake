@@ -11,9 +11,20 @@ target_compile_definitions(corvane_core PUBLIC UNICODE _UNICODE)
 # No runtime DLLs beside corv.exe: the C and C++ runtimes are linked in.
 set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
 
-# The manifest's assembly version and the version record both carry
-# project(VERSION); the record's product version string is the release
-# version (cmake/release.cmake).
+# The manifest's assembly version and the version record's numbers are the
+# four-number file version, the record's product version string is the
+# release version (cmake/release.cmake); a snapshot is flagged as a
+# prerelease, and the record names the commit it was built from.
+if(CORVANE_PRERELEASE)
+  set(CORVANE_FILE_FLAGS VS_FF_PRERELEASE)
+else()
+  set(CORVANE_FILE_FLAGS 0)
+endif()
+if(CORVANE_COMMIT)
+  set(CORVANE_COMMIT_COMMENT "Commit ${CORVANE_COMMIT}")
+else()
+  set(CORVANE_COMMIT_COMMENT "Commit unknown")
+endif()
 set(CORVANE_MANIFEST "${CMAKE_CURRENT_BINARY_DIR}/corv.exe.manifest")
 configure_file(resources/corv.exe.manifest.in "${CORVANE_MANIFEST}" @ONLY)
 configure_file(resources/corv.rc.in "${CMAKE_CURRENT_BINARY_DIR}/corv.rc" @ONLY)

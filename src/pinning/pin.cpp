@@ -59,33 +59,52 @@ struct PinnedShortcut {
   }
 };
 
-// How many pins of the shortcut the pin folder holds, or, with firstOnly,
-// whether it holds one; false when the folder cannot be looked at. Every
-// entry is looked at, whatever its name ends in.
-bool CountPins(const PinnedShortcut& shortcut, bool firstOnly, int& count) {
+// How many pins of the shortcut the pin folder holds; false when the folder
+// cannot be looked at. Every entry is looked at, whatever its name ends in.
+bool CountPins(const PinnedShortcut& shortcut, int& count) {
   count = 0;
   return ForEachPinnedFile(L"*", [&](const std::wstring& pinPath) {
     if (shortcut.IsPinnedAs(pinPath)) ++count;
-    return !(firstOnly && count > 0);
+    return true;
   });
+}
+
+// Whether the pin folder holds a pin of the shortcut. The taskbar names a
+// pin after its shortcut, so a readable shortcut's pin is looked for under
+// that name first, which spares listing the folder.
+bool HoldsPin(const PinnedShortcut& shortcut) {
+  std::wstring folder;
+  if (shortcut.launch && PinFolderPath(folder) &&
+      shortcut.IsPinnedAs(folder + L'\\' + std::wstring(shortcut.fileName))) {
+    return true;
+  }
+  bool found = false;
+  ForEachPinnedFile(L"*", [&](const std::wstring& pinPath) {
+    found = shortcut.IsPinnedAs(pinPath);
+    return !found;
+  });
+  return found;
 }
 
 // Whether the pin folder shows the change: after a pin, a pin of the
 // shortcut; after an unpin, none left, or fewer than before (the shortcut
 // was pinned twice).
+bool ChangeShows(Change change, const PinnedShortcut& shortcut, int pinsBefore) {
+  if (change == Change::Pin) return HoldsPin(shortcut);
+  int pins = 0;
+  return CountPins(shortcut, pins) && (pins == 0 || pins < pinsBefore);
+}
+
+// Looks at the pin folder until the change shows or the window has passed.
 bool ChangeTookEffect(Change change, const PinnedShortcut& shortcut, int pinsBefore) {
   const ULONGLONG start = GetTickCount64();
-  for (;;) {
-    int pins = 0;
-    if (CountPins(shortcut, change == Change::Pin, pins) &&
-        (change == Change::Pin ? pins > 0 : pins == 0 || pins < pinsBefore)) {
-      return true;
-    }
+  while (!ChangeShows(change, shortcut, pinsBefore)) {
     if (GetTickCount64() - start + kLookIntervalMilliseconds > kLookWindowMilliseconds) {
       return false;
     }
     Sleep(kLookIntervalMilliseconds);
   }
+  return true;
 }
 
 int ModifyPinnedList(const std::wstring& shortcutPath, Change change) {
@@ -112,7 +131,7 @@ int ModifyPinnedList(const std::wstring& shortcutPath, Change change) {
       shortcut.launch = std::move(launch);
     }
     // A folder that cannot be looked at holds no pins before an unpin.
-    if (change == Change::Unpin) CountPins(shortcut, false, pinsBefore);
+    if (change == Change::Unpin) CountPins(shortcut, pinsBefore);
   }
 
   const HRESULT modified = change == Change::Pin

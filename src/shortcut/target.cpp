@@ -1,6 +1,6 @@
 #include "shortcut/target.h"
 
-#include <vector>
+#include <memory>
 
 #include "shell/owners.h"
 #include "shell/property_store.h"
@@ -10,8 +10,11 @@
 namespace corvane {
 namespace {
 
-// Room for the longest command line Windows starts a program with.
-constexpr int kArgumentsCapacity = 32768;
+// Room for the longest command line Windows starts a program with, less
+// one unit: the buffer stays below the size at which an allocation gets
+// pages of its own, and it is not cleared, since GetArguments ends what it
+// writes.
+constexpr int kArgumentsCapacity = 32767;
 
 }  // namespace
 
@@ -33,9 +36,10 @@ bool ResolveShortcutTarget(const std::wstring& shortcutPath, ShortcutLaunch& lau
   if (FAILED(hr) || hr == S_FALSE) return false;
   buffer[MAX_PATH - 1] = L'\0';
 
-  std::vector<wchar_t> arguments(kArgumentsCapacity, L'\0');
-  if (FAILED(link->GetArguments(arguments.data(), kArgumentsCapacity))) return false;
-  arguments.back() = L'\0';
+  const auto arguments = std::make_unique_for_overwrite<wchar_t[]>(kArgumentsCapacity);
+  arguments[0] = L'\0';
+  if (FAILED(link->GetArguments(arguments.get(), kArgumentsCapacity))) return false;
+  arguments[kArgumentsCapacity - 1] = L'\0';
 
   com_ptr<IPropertyStore> store;
   std::wstring appId;
@@ -43,7 +47,7 @@ bool ResolveShortcutTarget(const std::wstring& shortcutPath, ShortcutLaunch& lau
                          store && SUCCEEDED(ReadStoredAppId(*store.get(), appId));
 
   launch.target.assign(buffer);
-  launch.arguments.assign(arguments.data());
+  launch.arguments.assign(arguments.get());
   launch.appId = appIdRead ? std::optional<std::wstring>(std::move(appId)) : std::nullopt;
   return true;
 }

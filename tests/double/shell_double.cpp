@@ -334,6 +334,16 @@ HRESULT FilePart::Load(LPCOLESTR pszFileName, DWORD dwMode) {
   ShellDouble& shell = ShellDouble::Current();
   shell.Record("IPersistFile::Load(" + Utf8(pszFileName) + ", " + std::to_string(dwMode) + ")");
   Self().Loaded(pszFileName);
+  // The pin folder holds what the script lists in it, and nothing else.
+  const ShellScript& script = shell.script;
+  const std::wstring path = pszFileName;
+  const std::wstring folder = script.appData + PinnedListFolderSuffix + L"\\";
+  if (path.starts_with(folder) &&
+      std::find(script.files.begin(), script.files.end(), path.substr(folder.size())) ==
+          script.files.end() &&
+      std::find(script.items.begin(), script.items.end(), path) == script.items.end()) {
+    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+  }
   return Self().script().load;
 }
 

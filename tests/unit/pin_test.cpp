@@ -56,20 +56,33 @@ class PinAndUnpin : public ::testing::TestWithParam<Operation> {
   ShellDouble shell;
 };
 
-// The pin folder is looked at after Modify, and before an unpin too: the
-// double's Modify pins into it as the taskbar does.
+// The pin folder is looked at after Modify (a pin under the shortcut's own
+// name first), and before an unpin too: the double's Modify pins into it as
+// the taskbar does.
 TEST_P(PinAndUnpin, SuccessCallsModifyOnceAndReleasesInOrder) {
   EXPECT_EQ(RunOperation(GetParam()), 0);
-  const std::string look = "FindFirstFileW(" + testing::Utf8(kPinFolder) + "\\*) -> ";
-  const Log before = GetParam() == Operation::Pin ? Log{} : Log{look + "INVALID_HANDLE_VALUE"};
-  const std::string after =
-      look + (GetParam() == Operation::Pin ? "find1" : "INVALID_HANDLE_VALUE");
-  Log expected{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1", kCreate};
-  expected.insert(expected.end(), before.begin(), before.end());
-  expected.insert(expected.end(),
-                  {ModifyCall(), "IPinnedList3::Release -> 0", after, "ILFree(list1)"});
-  EXPECT_EQ(shell.LogOf({"ILCreateFromPathW", kCreate, "IPinnedList3::", "FindFirstFileW", "ILFree",
-                         "fputws"}),
+  const std::string readShortcut = "IPersistFile::Load(C:\\Users\\me\\App.lnk, 0)";
+  const std::string list =
+      "FindFirstFileW(" + testing::Utf8(kPinFolder) + "\\*) -> INVALID_HANDLE_VALUE";
+  const Log expected =
+      GetParam() == Operation::Pin
+          ? Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1",
+                kCreate,
+                readShortcut,
+                ModifyCall(),
+                "IPinnedList3::Release -> 0",
+                "IPersistFile::Load(" + testing::Utf8(kPinFolder) + "\\App.lnk, 0)",
+                "ILFree(list1)"}
+          : Log{"ILCreateFromPathW(C:\\Users\\me\\App.lnk) -> list1",
+                kCreate,
+                readShortcut,
+                list,
+                ModifyCall(),
+                "IPinnedList3::Release -> 0",
+                list,
+                "ILFree(list1)"};
+  EXPECT_EQ(shell.LogOf({"ILCreateFromPathW", kCreate, "IPinnedList3::", "FindFirstFileW",
+                         "IPersistFile::Load", "ILFree", "fputws"}),
             expected);
   EXPECT_TRUE(shell.err().empty());
   ExpectEverythingGivenBack();

@@ -30,7 +30,7 @@ TEST(ResolveShortcutTarget, ReadsThePathIntoAZeroedBufferAndReleasesFileFirst) {
       (Log{"CoCreateInstance(CLSID_ShellLink, null, 0x1, IID_IShellLinkW)",
            "IShellLinkW::QueryInterface(IID_IPersistFile)",
            "IPersistFile::Load(C:\\Links\\App.lnk, 0)",
-           "IShellLinkW::GetPath(zeroed buffer, 260, null, 0)", "IShellLinkW::GetArguments(32768)",
+           "IShellLinkW::GetPath(zeroed buffer, 260, null, 0)", "IShellLinkW::GetArguments(32767)",
            "IShellLinkW::QueryInterface(IID_IPropertyStore)",
            "IPropertyStore::GetValue(PKEY_AppUserModel_ID, zeroed variant)",
            "PropVariantClear(vt 31 \"Contoso.Mail\")", "IPropertyStore::Release -> 2",

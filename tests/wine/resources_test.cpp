@@ -134,6 +134,7 @@ struct VersionRecord {
   std::uint32_t signature = 0;
   std::uint32_t fileVersionMs = 0, fileVersionLs = 0;
   std::uint32_t productVersionMs = 0, productVersionLs = 0;
+  std::uint32_t fileFlags = 0;
   std::map<std::string, std::string> strings;
 };
 
@@ -176,6 +177,7 @@ void ReadVersionNode(const std::string& block, std::size_t offset, VersionRecord
     record.fileVersionLs = u32(value + 12);
     record.productVersionMs = u32(value + 16);
     record.productVersionLs = u32(value + 20);
+    record.fileFlags = u32(value + 28);
     children = Aligned(value + valueLength);
   } else if (type == 1 && valueLength > 0) {
     std::size_t ignored = 0;
@@ -208,8 +210,22 @@ class CorvExeFile : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
 
+  ::testing::AssertionResult ReadVersionRecord(VersionRecord* record) const {
+    constexpr std::uint32_t kVersionType = 16;  // RT_VERSION
+    const std::optional<std::string> block = image_.Resource(kVersionType, 1);
+    if (!block) return ::testing::AssertionFailure() << "no version record";
+    ReadVersionNode(*block, 0, *record, 0);
+    return ::testing::AssertionSuccess();
+  }
+
   const PeImage image_{corvane::testing::ReadFileBytes(CORV_EXE)};
 };
+
+// The file version's four numbers as text, "major.minor.patch.n".
+std::string Dotted(std::uint32_t ms, std::uint32_t ls) {
+  return std::to_string(ms >> 16) + "." + std::to_string(ms & 0xffffu) + "." +
+         std::to_string(ls >> 16) + "." + std::to_string(ls & 0xffffu);
+}
 
 TEST_F(CorvExeFile, IsAConsoleProgramNeedingOnlyDllsThatWindowsHas) {
   EXPECT_EQ(image_.Subsystem(), 3) << "IMAGE_SUBSYSTEM_WINDOWS_CUI";
@@ -233,31 +249,56 @@ TEST_F(CorvExeFile, ManifestAsksForNoElevationAndNamesWindows10And11) {
   EXPECT_EQ(supported, "<supportedOS Id=\"{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}\"/");
 }
 
-TEST_F(CorvExeFile, ManifestAssemblyCarriesTheProjectVersion) {
+TEST_F(CorvExeFile, ManifestAssemblyCarriesTheFileVersion) {
+  VersionRecord record;
+  ASSERT_TRUE(ReadVersionRecord(&record));
   std::string identity;
   ASSERT_TRUE(ManifestTag("assemblyIdentity", &identity));
-  EXPECT_NE(identity.find(std::string(" version=\"") + CORVANE_VERSION + ".0\""), std::string::npos)
+  EXPECT_NE(
+      identity.find(" version=\"" + Dotted(record.fileVersionMs, record.fileVersionLs) + "\""),
+      std::string::npos)
       << identity;
 }
 
-TEST_F(CorvExeFile, VersionRecordCarriesTheProjectVersion) {
-  constexpr std::uint32_t kVersionType = 16;  // RT_VERSION
-  const std::optional<std::string> block = image_.Resource(kVersionType, 1);
-  ASSERT_TRUE(block.has_value()) << "no version record";
+// A release is project(VERSION) with a fourth number of 0 and no flag; a snapshot between
+// releases (a product version with "+" build metadata) has a fourth number above 0, so that
+// no version rule or inventory takes it for the release, and VS_FF_PRERELEASE. Both name
+// the commit they were built from, which git confirms where the source is a checkout.
+TEST_F(CorvExeFile, VersionRecordTellsASnapshotFromTheReleaseAndNamesTheCommit) {
   VersionRecord record;
-  ReadVersionNode(*block, 0, record, 0);
-
+  ASSERT_TRUE(ReadVersionRecord(&record));
   EXPECT_EQ(record.signature, 0xFEEF04BDu);
   unsigned major = 0, minor = 0, patch = 0;
   ASSERT_EQ(std::sscanf(CORVANE_VERSION, "%u.%u.%u", &major, &minor, &patch), 3);
   EXPECT_EQ(record.fileVersionMs, major << 16 | minor);
-  EXPECT_EQ(record.fileVersionLs, patch << 16);
-  EXPECT_EQ(record.productVersionMs, major << 16 | minor);
-  EXPECT_EQ(record.productVersionLs, patch << 16);
+  EXPECT_EQ(record.fileVersionLs >> 16, patch);
+  EXPECT_EQ(record.productVersionMs, record.fileVersionMs);
+  EXPECT_EQ(record.productVersionLs, record.fileVersionLs);
+  const std::uint32_t fourth = record.fileVersionLs & 0xffffu;
+  const std::string fileVersion = Dotted(record.fileVersionMs, record.fileVersionLs);
+  EXPECT_EQ(record.strings["FileVersion"], fileVersion);
+
+  const std::string product = record.strings["ProductVersion"];
+  EXPECT_EQ(product, CORVANE_RELEASE_VERSION);
+  constexpr std::uint32_t kPrerelease = 0x2;  // VS_FF_PRERELEASE
+  const std::size_t plus = product.find('+');
+  if (plus == std::string::npos) {
+    EXPECT_EQ(product, CORVANE_VERSION);
+    EXPECT_EQ(fourth, 0u);
+    EXPECT_EQ(record.fileFlags, 0u);
+  } else {
+    EXPECT_EQ(product.substr(0, plus), fileVersion);
+    EXPECT_GT(fourth, 0u);
+    EXPECT_EQ(record.fileFlags, kPrerelease);
+  }
+
+  const corvane::testing::ProcessResult head =
+      corvane::testing::RunProcess("git", {"-C", CORVANE_SOURCE_DIR, "rev-parse", "HEAD"});
+  if (head.exitStatus == 0) {
+    EXPECT_EQ(record.strings["Comments"] + "\n", "Commit " + head.out);
+  }
 
   EXPECT_EQ(record.strings["ProductName"], "Corvane");
-  EXPECT_EQ(record.strings["FileVersion"], CORVANE_VERSION);
-  EXPECT_EQ(record.strings["ProductVersion"], CORVANE_RELEASE_VERSION);
   EXPECT_EQ(record.strings["OriginalFilename"], "corv.exe");
   EXPECT_FALSE(record.strings["FileDescription"].empty());
 }
