@@ -265,6 +265,24 @@ TEST_F(E2eSaveRace, HiddenNameHeldByAnotherUserInASharedFolderDoesNotBlockTheSav
             (std::vector<std::string>{".corv-0771181e32ede461", "App.lnk"}));
 }
 
+// Another user's link to an ordinary user's shortcut: reading through it
+// gives that user nothing new and works as any program's open does, but a
+// save never goes where another user's link sends it.
+TEST_F(E2eSaveRace, AnotherUsersLinkIsReadThroughButNeverSavedThrough) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root can be the other user here";
+  ASSERT_NO_FATAL_FAILURE(RunAsOrdinaryUser());
+  const std::string shortcut = CopyExample("Example.lnk", "App.lnk");
+  ASSERT_EQ(symlink("App.lnk", WorkPath("Link.lnk").c_str()), 0);
+  ASSERT_EQ(lchown(WorkPath("Link.lnk").c_str(), 1, 1), 0);
+  EXPECT_TRUE(
+      Produced(Run("Link.lnk", "g"), "No AppUserModelID set for shortcut: Link.lnk\r\n", "", 0));
+  EXPECT_TRUE(Produced(Run("Link.lnk", "s", "Contoso.Other"), "",
+                       "Failed to load shortcut file: Link.lnk. HRESULT: 0x80070005\r\n"
+                       "SetShortcutAppID failed.\r\n",
+                       5));
+  EXPECT_EQ(ReadFileBytes(shortcut), ExampleBytes("Example.lnk"));
+}
+
 using E2ePinBits = CorvTest;
 
 // A pin is a new file like any other, whose permission bits the umask

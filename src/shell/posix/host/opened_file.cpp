@@ -63,7 +63,10 @@ int OpenedFile::Open(const std::string& path) {
   unique_fd folder;
   std::string name;
   struct stat walked;
-  if (const int error = WalkToEntry(path, folder, name, walked); error != 0) return error;
+  // Reading through another user's link gives an ordinary user nothing it
+  // could not read anyway; root reads only through trusted ones.
+  const LinksFollowed links = geteuid() == 0 ? LinksFollowed::Trusted : LinksFollowed::All;
+  if (const int error = WalkToEntry(path, links, folder, name, walked); error != 0) return error;
   return OpenWalked(folder.get(), name, walked);
 }
 
@@ -93,7 +96,11 @@ int OpenedFile::OpenToReplace(const std::string& path) {
   unique_fd folder;
   std::string name;
   struct stat walked;
-  if (const int error = WalkToEntry(path, folder, name, walked); error != 0) return error;
+  // A save never goes where another user's link sends it.
+  if (const int error = WalkToEntry(path, LinksFollowed::Trusted, folder, name, walked);
+      error != 0) {
+    return error;
+  }
   if (const int error = OpenWalked(folder.get(), name, walked); error != 0) return error;
   // A folder that may be searched but not read stays held by its path alone
   // (O_PATH), which is all that making and renaming files in it takes.

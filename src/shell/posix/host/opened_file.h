@@ -33,15 +33,17 @@ class OpenedFile {
   // Opens a regular file for reading, without blocking on a FIFO or taking a
   // terminal: 0, an errno value, kIsFolder or kNotRegularFile. A file that
   // is not regular is left open all the same (status() says what it is).
-  // The path is walked as WalkToEntry walks it (path_walk.h): no untrusted
-  // link is followed (EACCES), and a name that no longer names what the
-  // walk found is kFileReplaced.
+  // The path is walked as WalkToEntry walks it (path_walk.h), following
+  // every link for an ordinary user and only trusted ones for root (an
+  // untrusted one is EACCES); a name that no longer names what the walk
+  // found is kFileReplaced.
   int Open(const std::string& path);
   // The same for the entry name of an open folder; a symbolic link there is
   // not followed: it is kNotRegularFile.
   int OpenAt(int folderFd, const char* name);
-  // Opens the file at path as Open does, to be replaced later: its folder
-  // stays open with it. The file is locked (flock) against other
+  // Opens the file at path as Open does, but through trusted links only,
+  // whoever the caller is, to be replaced later: its folder stays open
+  // with it. The file is locked (flock) against other
   // replacements, which wait for this one to be closed (kFileBusy after
   // five seconds; so does any holder of a lock on it, a reader's shared
   // lock included); on a file system without locks they are not kept

@@ -49,7 +49,7 @@ std::string MountLineOf(int fd) {
 
 class Walk {
  public:
-  explicit Walk(bool ownFolders) : ownFolders_(ownFolders) {}
+  Walk(bool ownFolders, LinksFollowed links) : ownFolders_(ownFolders), linksFollowed_(links) {}
 
   // Walks the components of an absolute path from the root. With an entry
   // wanted, the last one is not entered: current() is its folder, and
@@ -139,7 +139,7 @@ class Walk {
   // Reads the text of the link opened as linkFd and puts its components
   // before those still to walk.
   int Follow(int linkFd, const struct stat& link) {
-    if (!Trusted(linkFd, link)) return EACCES;
+    if (linksFollowed_ == LinksFollowed::Trusted && !Trusted(linkFd, link)) return EACCES;
     if (++links_ > kMostLinks) return ELOOP;
     std::string target(PATH_MAX, '\0');
     const ssize_t size = readlinkat(linkFd, "", target.data(), target.size());
@@ -161,6 +161,7 @@ class Walk {
 
   const uid_t caller_ = geteuid();
   const bool ownFolders_;
+  const LinksFollowed linksFollowed_;
   std::vector<std::string> pending_;  // the components still to walk, the next one last
   unique_fd current_;
   struct stat currentStatus_ {};
@@ -172,14 +173,15 @@ class Walk {
 }  // namespace
 
 int OpenOwnFolder(const std::string& path, MissingFolders missing, unique_fd& folder) {
-  Walk walk(true);
+  Walk walk(true, LinksFollowed::Trusted);
   if (const int error = walk.Run(path, false, missing); error != 0) return error;
   folder = unique_fd(openat(walk.current().get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   return folder ? 0 : errno;
 }
 
-int WalkToEntry(const std::string& path, unique_fd& folder, std::string& name, struct stat& entry) {
-  Walk walk(false);
+int WalkToEntry(const std::string& path, LinksFollowed links, unique_fd& folder, std::string& name,
+                struct stat& entry) {
+  Walk walk(false, links);
   if (const int error = walk.Run(path, true, MissingFolders::Fail); error != 0) return error;
   folder = std::move(walk.current());
   name = std::move(walk.name());

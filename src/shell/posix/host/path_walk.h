@@ -27,13 +27,18 @@ enum class MissingFolders { Fail, Create };
 // untrusted one, is refused with EACCES. 0 or errno.
 int OpenOwnFolder(const std::string& path, MissingFolders missing, unique_fd& folder);
 
-// Walks an absolute path to the entry it names, following the trusted links
-// on the way, its last component's included (a link to a file leads to that
-// file), through folders of any owner. Gives the folder the entry lies in,
-// held by its path alone (O_PATH), the entry's name there and what lstat
-// said of it when the walk reached it. 0 or errno (EACCES for an untrusted
-// link, ENOENT for a missing entry).
-int WalkToEntry(const std::string& path, unique_fd& folder, std::string& name, struct stat& entry);
+// Which symbolic links a walk to an entry follows: only trusted ones, or
+// every one, as any other program's open does.
+enum class LinksFollowed { Trusted, All };
+
+// Walks an absolute path to the entry it names, following the links on the
+// way that it may (links), its last component's included (a link to a file
+// leads to that file), through folders of any owner. Gives the folder the
+// entry lies in, held by its path alone (O_PATH), the entry's name there
+// and what lstat said of it when the walk reached it. 0 or errno (EACCES
+// for an untrusted link, ENOENT for a missing entry).
+int WalkToEntry(const std::string& path, LinksFollowed links, unique_fd& folder, std::string& name,
+                struct stat& entry);
 
 // Whether a file system's owners can be believed by the caller (uid): not
 // when a mount line (as in /proc/self/mountinfo) says that another user
