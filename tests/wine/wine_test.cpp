@@ -266,6 +266,19 @@ TEST_F(WineShortcutPath, NonAsciiNamesReachTheShellUnchanged) {
   }
 }
 
+// A path of 259 characters takes; one of 260 or more gets no item (MAX_PATH
+// counts the terminating null), as the administrators' README says.
+TEST_F(WineShortcutPath, PathsOf260CharactersOrMoreGetNoItem) {
+  const std::string folder = std::string(120, 'a') + "/" + std::string(100, 'b');
+  for (const std::size_t length : {259u, 260u}) {
+    const std::string name =
+        folder + "/" + std::string(length - work_.Windows(folder).size() - 5, 'c') + ".lnk";
+    work_.CopyExample("Example.lnk", name);
+    ASSERT_EQ(work_.Windows(name).size(), length);
+    EXPECT_EQ(Run(work_.Windows(name), "p").exitStatus, length == 259u ? 0 : kNoItemStatus);
+  }
+}
+
 // Where Wine's shell differs from the Linux stand-in (see docs/windows.md):
 // it takes no relative paths, and matches wildcards in an absolute one.
 TEST_F(WineShortcutPath, WineShellTakesNoRelativePaths) {
