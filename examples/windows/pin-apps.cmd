@@ -28,8 +28,8 @@ rem Pinning runs "corv.exe <shortcut> v": a shortcut whose taskbar button is
 rem pinned already is left as it is. Unpinning runs "u", whose exit code 4
 rem means that the shortcut was not pinned or that Windows refused (corv.exe
 rem cannot tell which): it is reported as "not unpinned", not as a failure.
-rem Every other exit code is a failure, reported by name with the last line
-rem of the error output. corv.exe ends v and u with -1 to 4 only: any other
+rem Every other exit code is a failure, reported by name with the lines of
+rem the error output. corv.exe ends v and u with -1 to 4 only: any other
 rem code is cmd's, which could not run corv.exe (9009: no program there).
 rem Give every shortcut by its absolute path: a relative one fails (exit
 rem code 2).
@@ -245,7 +245,7 @@ goto report
 call :fresh
 "%CORV%" "%shortcut%" %action% >nul 2>"%fresh%"
 set "code=%ERRORLEVEL%"
-for /f "usebackq delims=" %%o in ("%fresh%") do set "said=%%o"
+for /f "usebackq delims=" %%o in ("%fresh%") do (set "piece=%%o" & call :gather)
 del "%fresh%" >nul 2>&1
 if "%action%"=="u" call :forget
 if not "%code%"=="0" goto not_done
@@ -275,7 +275,7 @@ set "stream=2"
 set /a failures+=1
 
 rem Prints the result on stdout (stream 1) or stderr (stream 2), with the
-rem error output's last line when there is one, and appends it to the log
+rem error output's lines when there are any, and appends it to the log
 rem after the date and time.
 :report
 call :now
@@ -289,7 +289,6 @@ exit /b 0
 >>"%log%" echo [%stamp%] %result%: "%shortcut%"
 exit /b 0
 :report_said
-set "said=%said:"='%"
 >&2 echo %result%: "%shortcut%", error output: "%said%"
 >>"%log%" echo [%stamp%] %result%: "%shortcut%", error output: "%said%"
 exit /b 0
@@ -310,6 +309,16 @@ set "clock=%~2"
 if not "%day:~4,1%%day:~7,1%%clock:~2,1%%clock:~5,1%"=="//::" exit /b 0
 if not "%day:~10%%clock:~8%"=="" exit /b 0
 set "stamp=%day:~0,4%-%day:~5,2%-%day:~8,2%T%clock%"
+exit /b 0
+
+rem Adds the line in "piece" to "said", after " / " when it holds one, with
+rem its quotes turned into apostrophes.
+:gather
+if defined said goto gather_more
+set "said=%piece:"='%"
+exit /b 0
+:gather_more
+set "said=%said% / %piece:"='%"
 exit /b 0
 
 rem Takes the shortcut's line out of the /once record.

@@ -67,7 +67,8 @@ TEST_F(WineExampleScript, ReportsAndLogsEveryResultAndPinsOnlyOnceWhenAsked) {
   const std::string notUnpinned =
       "not unpinned: not pinned, or Windows refused: \"" + editor + "\"";
   const std::string modifyFailed = "failed (4, IPinnedList3::Modify failed): \"" + editor +
-                                   "\", error output: \"IPinnedList3::Modify failed.\"";
+                                   "\", error output: \"Failed to parse taskbar folder path. / "
+                                   "IPinnedList3::Modify failed.\"";
   std::filesystem::create_directories(PinFolder());
 
   // Exit code 1: one or more shortcuts failed (here two).
@@ -80,7 +81,7 @@ TEST_F(WineExampleScript, ReportsAndLogsEveryResultAndPinsOnlyOnceWhenAsked) {
   // ERROR_NOT_FOUND from the pinned list: exit code 4, which unpinning
   // cannot tell from a refusal.
   EXPECT_TRUE(Produced(Script({"/unpin", editor}, "0x80070490"), notUnpinned + "\r\n", "", 0));
-  std::filesystem::remove(PinFolder() + "/Editor.lnk");
+  std::filesystem::remove_all(PinFolder());  // v says so on stderr, before the failure
   EXPECT_TRUE(Produced(Script({editor}, "0x80070490"), "", modifyFailed + "\r\n", 1));
   // /once pins it, and then leaves it alone although it is not pinned,
   // until /unpin takes it out of the record.
