@@ -9,12 +9,13 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
 
 if(WIN32)
   # corv.exe, the licence, the changelog and the README for administrators
-  # at the top of the ZIP, the logon-script and taskbar layout examples in
-  # examples/.
+  # at the top of the ZIP, the logon script, its list and the taskbar layout
+  # examples in examples/.
   install(TARGETS corv RUNTIME DESTINATION .)
   install(FILES LICENSE CHANGELOG.md DESTINATION .)
   install(FILES docs/windows-admin.md DESTINATION . RENAME README.md)
-  install(FILES examples/windows/pin-apps.cmd examples/windows/taskbar-layout.xml
+  install(FILES examples/windows/pin-apps.cmd examples/windows/pin-apps.txt
+                examples/windows/taskbar-layout.xml
           DESTINATION examples)
 
   # cmake --build --preset windows-zip: corvane-<release version>-win64.zip

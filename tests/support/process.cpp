@@ -37,7 +37,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   argv.push_back(nullptr);
 
   int terminal = -1, screen = -1;
-  if (options.onTerminal) {
+  if (options.onTerminal || options.terminalInput) {
     termios raw{};
     cfmakeraw(&raw);
     if (openpty(&screen, &terminal, nullptr, &raw, nullptr) != 0) {
@@ -62,12 +62,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     const int err = options.mergeStderrIntoStdout || options.onTerminal
                         ? out
                         : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int in = open("/dev/null", O_RDONLY);
+    const int in = options.terminalInput ? terminal : open("/dev/null", O_RDONLY);
     if (out < 0 || err < 0 || in < 0) _exit(126);
     dup2(in, STDIN_FILENO);
     dup2(out, STDOUT_FILENO);
     dup2(err, STDERR_FILENO);
-    if (options.onTerminal) {
+    if (options.onTerminal || options.terminalInput) {
       close(screen);
       close(terminal);
     }
@@ -83,6 +83,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     _exit(127);
   }
   ProcessResult result;
+  if (options.terminalInput) close(terminal);
   if (options.onTerminal) {
     // The terminal's bytes, until the child's end closes it.
     close(terminal);
@@ -103,6 +104,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
       throw std::runtime_error(std::string("wait4 failed: ") + std::strerror(errno));
     }
   }
+  if (options.terminalInput) close(screen);
   result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   result.peakMemoryKiB = usage.ru_maxrss;
   if (!options.onTerminal) result.out = ReadFileBytes(outPath);

@@ -19,6 +19,9 @@ struct ProcessOptions {
   // Puts stdout and stderr both on one pseudo-terminal, in raw mode (no CR
   // added before a line feed), whose bytes come back in out.
   bool onTerminal = false;
+  // Gives the child a pseudo-terminal as stdin only (stdout and stderr stay
+  // files): Wine then gives a console program a console of its own.
+  bool terminalInput = false;
   // Runs the child as this user and group (the caller must be root).
   std::optional<unsigned> user;
   // Caps the child's address space (RLIMIT_AS), in bytes.

@@ -315,6 +315,7 @@ TEST(WindowsZip, HoldsTheProgramTheAdministratorsFilesAndAMatchingChecksum) {
       {"README.md", source + "/docs/windows-admin.md"},
       {"corv.exe", CORV_EXE},
       {"examples/pin-apps.cmd", source + "/examples/windows/pin-apps.cmd"},
+      {"examples/pin-apps.txt", source + "/examples/windows/pin-apps.txt"},
       {"examples/taskbar-layout.xml", source + "/examples/windows/taskbar-layout.xml"},
   };
   const support::TemporaryFolder unpacked;
@@ -343,6 +344,10 @@ TEST(WindowsZip, HoldsTheProgramTheAdministratorsFilesAndAMatchingChecksum) {
        at = script.find('\n', at + 1)) {
     ASSERT_TRUE(at > 0 && script[at - 1] == '\r') << "bare LF at byte " << at;
   }
+  // Git stores those bytes, so that a copy from its web view is the same.
+  const support::ProcessResult eol = support::RunProcess(
+      "git", {"-C", source, "ls-files", "--eol", "examples/windows/pin-apps.cmd"});
+  EXPECT_TRUE(eol.exitStatus != 0 || eol.out.substr(0, 7) == "i/crlf ") << eol.out;
 
   const support::ProcessResult sum = support::RunProcess("sha256sum", {zip});
   ASSERT_EQ(sum.exitStatus, 0) << sum.err;

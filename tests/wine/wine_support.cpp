@@ -136,6 +136,7 @@ ProcessResult RunCmdScript(const std::string& script, const WineRun& run, const 
     command.insert(command.end(), {"set", setting + "&"});
   }
   command.push_back(WindowsSpelling(script));
+  options.terminalInput = true;
   return RunInPrefix(command, run, options);
 }
 

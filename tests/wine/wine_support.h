@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +86,7 @@ struct CmdRun {
 };
 
 // Runs the batch file (Unix path) with Wine's cmd.exe, told as corv.exe is
-// told.
+// told, in a console of its own (code page 437), as a logon script runs.
 ProcessResult RunCmdScript(const std::string& script, const WineRun& run, const CmdRun& cmd = {});
 
 // Runs the Linux corv with APPDATA set to appData.
@@ -103,5 +105,65 @@ class ServerUnregistered {
 
 // Lines of the server's log (UTF-8, without line ends); empty when no file.
 std::vector<std::string> ServerLog(const std::string& logPath);
+
+using Lines = std::vector<std::string>;
+
+// The log lines of one pin or unpin: the call, then the object's release.
+inline Lines Pinned(const std::string& windowsPath) {
+  return {"Modify(null, \"" + windowsPath + "\", 4)", "Released"};
+}
+inline Lines Unpinned(const std::string& windowsPath) {
+  return {"Modify(\"" + windowsPath + "\", null, 4)", "Released"};
+}
+inline Lines Concat(std::initializer_list<Lines> parts) {
+  Lines all;
+  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+
+// A test that runs corv.exe (or a script) in a fresh work folder, with the
+// server logging to a file of its own.
+class WineCorvTest : public ::testing::Test {
+ protected:
+  // Runs corv.exe in the work folder with the server logging to log().
+  template <typename... Arguments>
+  testing::ProcessResult Run(const Arguments&... arguments) {
+    return RunWith({}, {std::string(arguments)...});
+  }
+  testing::ProcessResult RunWith(WineRun run, std::vector<std::string> arguments) {
+    run.arguments = std::move(arguments);
+    if (run.workingDirectory.empty()) run.workingDirectory = work_.unixPath();
+    run.serverLog = logFolder_.path() + "/server.log";
+    return RunCorvExe(run);
+  }
+  testing::ProcessResult RunReturning(const std::string& serverResult,
+                                      std::vector<std::string> arguments) {
+    WineRun run;
+    run.serverResult = serverResult;
+    return RunWith(run, std::move(arguments));
+  }
+  Lines Log() const { return ServerLog(logFolder_.path() + "/server.log"); }
+
+  // The Wine user's pin folder (Unix path), and its Windows spelling.
+  static std::string PinFolder() {
+    return WineAppData() + "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
+  }
+  static std::string PinFolderWindowsPath() {
+    const std::string driveC = WinePrefix() + "/drive_c";
+    std::string path = "C:" + PinFolder().substr(driveC.size());
+    for (char& c : path) {
+      if (c == '/') c = '\\';
+    }
+    return path;
+  }
+  // The pin folder belongs to the whole prefix: leave it as it was found.
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(WineAppData() + "/Microsoft", ignored);
+  }
+
+  WorkFolder work_;
+  testing::TemporaryFolder logFolder_;
+};
 
 }  // namespace corvane::wine

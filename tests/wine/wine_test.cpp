@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,8 +14,6 @@
 
 namespace corvane::wine {
 namespace {
-
-using Lines = std::vector<std::string>;
 
 constexpr int kNoItemStatus = 2;
 constexpr int kNoObjectStatus = 3;
@@ -29,62 +26,6 @@ constexpr std::string_view kModifyFailed = "IPinnedList3::Modify failed.\r\n";
 constexpr std::string_view kAppIdArgumentCount =
     "Error: AppID setting requires exactly 4 arguments: corv <shortcut.lnk> s "
     "<AppUserModelID>\r\n";
-
-// The log lines of one pin or unpin: the call, then the object's release.
-Lines Pinned(const std::string& windowsPath) {
-  return {"Modify(null, \"" + windowsPath + "\", 4)", "Released"};
-}
-Lines Unpinned(const std::string& windowsPath) {
-  return {"Modify(\"" + windowsPath + "\", null, 4)", "Released"};
-}
-Lines Concat(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-class WineCorvTest : public ::testing::Test {
- protected:
-  // Runs corv.exe in the work folder with the server logging to log().
-  template <typename... Arguments>
-  testing::ProcessResult Run(const Arguments&... arguments) {
-    return RunWith({}, {std::string(arguments)...});
-  }
-  testing::ProcessResult RunWith(WineRun run, std::vector<std::string> arguments) {
-    run.arguments = std::move(arguments);
-    if (run.workingDirectory.empty()) run.workingDirectory = work_.unixPath();
-    run.serverLog = logFolder_.path() + "/server.log";
-    return RunCorvExe(run);
-  }
-  testing::ProcessResult RunReturning(const std::string& serverResult,
-                                      std::vector<std::string> arguments) {
-    WineRun run;
-    run.serverResult = serverResult;
-    return RunWith(run, std::move(arguments));
-  }
-  Lines Log() const { return ServerLog(logFolder_.path() + "/server.log"); }
-
-  // The Wine user's pin folder (Unix path), and its Windows spelling.
-  static std::string PinFolder() {
-    return WineAppData() + "/Microsoft/Internet Explorer/Quick Launch/User Pinned/TaskBar";
-  }
-  static std::string PinFolderWindowsPath() {
-    const std::string driveC = WinePrefix() + "/drive_c";
-    std::string path = "C:" + PinFolder().substr(driveC.size());
-    for (char& c : path) {
-      if (c == '/') c = '\\';
-    }
-    return path;
-  }
-  // The pin folder belongs to the whole prefix: leave it as it was found.
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(WineAppData() + "/Microsoft", ignored);
-  }
-
-  WorkFolder work_;
-  testing::TemporaryFolder logFolder_;
-};
 
 // --- Help -------------------------------------------------------------------
 
@@ -343,6 +284,19 @@ TEST_F(WineShortcutPath, NonAsciiNamesReachTheShellUnchanged) {
   }
 }
 
+// A path of 259 characters takes; one of 260 or more gets no item (MAX_PATH
+// counts the terminating null), as the administrators' README says.
+TEST_F(WineShortcutPath, PathsOf260CharactersOrMoreGetNoItem) {
+  const std::string folder = std::string(120, 'a') + "/" + std::string(100, 'b');
+  for (const std::size_t length : {259u, 260u}) {
+    const std::string name =
+        folder + "/" + std::string(length - work_.Windows(folder).size() - 5, 'c') + ".lnk";
+    work_.CopyExample("Example.lnk", name);
+    ASSERT_EQ(work_.Windows(name).size(), length);
+    EXPECT_EQ(Run(work_.Windows(name), "p").exitStatus, length == 259u ? 0 : kNoItemStatus);
+  }
+}
+
 // Where Wine's shell differs from the Linux stand-in (see docs/windows.md):
 // it takes no relative paths, and matches wildcards in an absolute one.
 TEST_F(WineShortcutPath, WineShellTakesNoRelativePaths) {
@@ -358,91 +312,6 @@ TEST_F(WineShortcutPath, WineShellMatchesWildcardsInAnAbsolutePath) {
   EXPECT_TRUE(Produced(Run(work_.Windows("o*.lnk"), "p"), kPinningNewIcon, kModifyFailed,
                        kModifyFailedStatus));
   EXPECT_EQ(Log(), Pinned(work_.Windows("only.lnk")));
-}
-
-// --- The administrators' logon-script example (examples/windows) ------------
-
-class WineExampleScript : public WineCorvTest {
- protected:
-  testing::ProcessResult Script(std::vector<std::string> arguments,
-                                const std::string& serverResult = "S_OK", const CmdRun& cmd = {}) {
-    WineRun run;
-    run.serverResult = serverResult;
-    run.arguments = std::move(arguments);
-    run.workingDirectory = work_.unixPath();
-    run.serverLog = logFolder_.path() + "/server.log";
-    return RunCmdScript(std::string(CORV_EXAMPLES_DIR) + "/windows/pin-apps.cmd", run, cmd);
-  }
-  // The script's log, each line without its leading "[date time] ".
-  static Lines ScriptLog() {
-    Lines lines = ServerLog(WineAppData() + "/../Local/Corvane/pin-apps.log");
-    for (std::string& line : lines) {
-      line = line[0] == '[' ? line.substr(line.find("] ") + 2) : "undated: " + line;
-    }
-    return lines;
-  }
-  void TearDown() override {
-    WineCorvTest::TearDown();
-    std::error_code ignored;
-    for (const char* folder : {"/../Local/Corvane", "/Corvane"}) {
-      std::filesystem::remove_all(WineAppData() + folder, ignored);
-    }
-  }
-};
-
-TEST_F(WineExampleScript, ReportsAndLogsEveryResultAndPinsOnlyOnceWhenAsked) {
-  work_.CopyExample("Example.lnk", "Apps/Editor.lnk");
-  const std::string editor = work_.Windows("Apps/Editor.lnk");
-  const std::string missing = work_.Windows("Apps/Missing.lnk");
-  const std::string pinned = "is pinned: \"" + editor + "\"";
-  const std::string noItem =
-      "failed (2, ILCreateFromPathW failed: no such shortcut, or a "
-      "relative path): \"" +
-      missing + "\"";
-  const std::string notUnpinned =
-      "not unpinned: not pinned, or Windows refused: \"" + editor + "\"";
-  const std::string modifyFailed = "failed (4, IPinnedList3::Modify failed): \"" + editor + "\"";
-  std::filesystem::create_directories(PinFolder());
-
-  // Exit code 1: one or more shortcuts failed (here two).
-  EXPECT_TRUE(Produced(Script({missing, editor, missing}), pinned + "\r\n",
-                       noItem + "\r\n" + noItem + "\r\n", 1));
-  // Pinned already (the taskbar keeps a copy in the pin folder): v leaves it.
-  testing::WriteFileBytes(PinFolder() + "/Editor.lnk", ExampleBytes("Example.lnk"));
-  EXPECT_TRUE(Produced(Script({editor}), pinned + "\r\n", "", 0));
-  EXPECT_TRUE(Produced(Script({"/unpin", editor}), "unpinned: \"" + editor + "\"\r\n", "", 0));
-  // ERROR_NOT_FOUND from the pinned list: exit code 4, which unpinning
-  // cannot tell from a refusal.
-  EXPECT_TRUE(Produced(Script({"/unpin", editor}, "0x80070490"), notUnpinned + "\r\n", "", 0));
-  std::filesystem::remove(PinFolder() + "/Editor.lnk");
-  EXPECT_TRUE(Produced(Script({editor}, "0x80070490"), "", modifyFailed + "\r\n", 1));
-  // /once pins it, and then leaves it alone although it is not pinned.
-  EXPECT_TRUE(Produced(Script({"/once", editor}), pinned + "\r\n", "", 0));
-  const std::string leftAlone = "left alone, pinned once before: \"" + editor + "\"";
-  EXPECT_TRUE(Produced(Script({"/once", editor}), leftAlone + "\r\n", "", 0));
-  EXPECT_EQ(Log(), Concat({Pinned(editor), Unpinned(editor), Unpinned(editor), Pinned(editor),
-                           Pinned(editor)}));
-  EXPECT_EQ(ScriptLog(), (Lines{noItem, pinned, noItem, pinned, "unpinned: \"" + editor + "\"",
-                                notUnpinned, modifyFailed, pinned, leftAlone}));
-}
-
-// A "!" survives delayed expansion on by default (cmd /v:on), CORV may be
-// quoted, and the set-up failures have exit codes of their own.
-TEST_F(WineExampleScript, KeepsPathsAsGivenAndRefusesToStartWithoutCorvOrAsSystem) {
-  work_.CopyExample("Example.lnk", "Bang!/App.lnk");
-  const std::string bang = work_.Windows("Bang!/App.lnk");
-  std::filesystem::create_directories(work_.Unix("Program Files"));
-  std::filesystem::copy_file(CORV_EXE, work_.Unix("Program Files/corv.exe"));
-  const std::string quotedCorv = "\"" + work_.Windows("Program Files/corv.exe") + "\"";
-  EXPECT_TRUE(Produced(Script({bang}, "S_OK", {{"/v:on"}, quotedCorv, {}}),
-                       "is pinned: \"" + bang + "\"\r\n", "", 0));
-  const std::string absent = work_.Windows("Absent/corv.exe");
-  EXPECT_TRUE(Produced(Script({bang}, "S_OK", {{}, absent, {}}), "",
-                       "corv.exe not found: \"" + absent + "\"\r\n", 2));
-  const std::string system = "C:\\windows\\system32\\config\\systemprofile";
-  EXPECT_TRUE(Produced(Script({bang}, "S_OK", {{}, "", {"USERPROFILE=" + system}}), "",
-                       "refused to run as SYSTEM, profile: \"" + system + "\"\r\n", 3));
-  EXPECT_EQ(Log(), Pinned(bang));
 }
 
 }  // namespace
