@@ -93,7 +93,7 @@ class Walk {
     if (ownFolders_ && !Owned(current_.get(), currentStatus_, true)) return EACCES;
     // The path ended in a folder (the root, or a link's "." or ""): the
     // entry is that folder itself.
-    name_ = ".";
+    name_.assign(1, '.');
     entry_ = currentStatus_;
     return 0;
   }
