@@ -47,14 +47,6 @@ int LinkUnnamedFile(int fd, int folderFd, const std::string& name) {
   return errno;
 }
 
-// Takes a file's lock without waiting: 0, EWOULDBLOCK when another holds
-// it, or errno. A file system without locks gives 0.
-int LockFile(int fd) {
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
-  const int error = errno;
-  return error == ENOLCK || error == EOPNOTSUPP || error == EBADF ? 0 : error;
-}
-
 // Removes a hidden file that a killed run left under name: one of the
 // caller's, held by no live run. False when the name is held and must be
 // passed by.
@@ -202,6 +194,12 @@ int TemporaryFile::ReplaceAs(const std::string& name) {
   if (renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) return errno;
   name_.clear();
   return 0;
+}
+
+int LockFile(int fd) {
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
+  const int error = errno;
+  return error == ENOLCK || error == EOPNOTSUPP || error == EBADF ? 0 : error;
 }
 
 void SyncFolder(int folderFd) { fsync(folderFd); }

@@ -83,6 +83,10 @@ class TemporaryFile {
 // and failing the call would not undo it.
 void SyncFolder(int folderFd);
 
+// Takes a file's lock (flock) without waiting: 0, EWOULDBLOCK when another
+// holds it, or errno. A file system that keeps no such locks gives 0.
+int LockFile(int fd);
+
 // The attributes of the file or folder fd that refuse the removal or
 // replacement of what is in it: immutable, append-only. fd may be held by
 // its path alone (O_PATH). EPERM when one is set, 0 otherwise (also where

@@ -1,7 +1,6 @@
 #include "shell/posix/host/opened_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,17 +23,14 @@ constexpr int kReadFlags = O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
 // How long a replacement waits for another one of the same file.
 constexpr auto kLockWait = std::chrono::seconds(5);
 
-// Whether a flock error says the file system keeps no such locks.
-bool NoLocks(int error) { return error == ENOLCK || error == EOPNOTSUPP || error == EBADF; }
-
 // Takes the file's lock, waiting for it until the deadline: 0, kFileBusy,
 // or errno. A file system without locks gives 0.
 int LockUntil(int fd, std::chrono::steady_clock::time_point deadline) {
   for (;;) {
-    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return 0;
-    const int error = errno;
+    const int error = LockFile(fd);
+    if (error == 0) return 0;
     if (error == EINTR) continue;
-    if (error != EWOULDBLOCK) return NoLocks(error) ? 0 : error;
+    if (error != EWOULDBLOCK) return error;
     if (std::chrono::steady_clock::now() >= deadline) return kFileBusy;
     const timespec pause = {0, 1000 * 1000};
     nanosleep(&pause, nullptr);
@@ -141,10 +137,7 @@ int OpenedFile::Replace(const std::vector<std::uint8_t>& bytes) {
   if (error == 0) error = file.Sync();
   // Locked before it has the name, so that other replacements wait for this
   // one whichever file they open.
-  if (error == 0 && flock(file.fd(), LOCK_EX | LOCK_NB) != 0) {
-    error = errno;
-    if (NoLocks(error)) error = 0;
-  }
+  if (error == 0) error = LockFile(file.fd());
   if (error == 0 && !StillNamed()) error = kFileReplaced;
   if (error == 0) error = file.ReplaceAs(name_);
   if (error != 0) return error;
